@@ -1,0 +1,2 @@
+#include "mainwindow/frmprincipal.h"
+frmprincipal::frmprincipal(QWidget *parent) : QMainWindow(parent) {}

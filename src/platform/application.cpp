@@ -1,0 +1,76 @@
+#include "platform/application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+namespace platform {
+namespace {
+
+QString &folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+std::function<void()> &endHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+} // namespace
+
+QString applicationTitle()
+{
+    return QStringLiteral("Trevlin");
+}
+
+QString applicationFolder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+void setApplicationFolderForTests(const QString &folder)
+{
+    folderOverride() = folder;
+}
+
+QString joinFolder(const QString &folder, const QString &name, QChar separator)
+{
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+        return folder + name;
+    return folder + separator + name;
+}
+
+void endProgram()
+{
+    if (endHandler()) {
+        endHandler()();
+        return;
+    }
+    // Leave every event loop, nested ones included, and end the process
+    // without the windows' closing steps.
+    QCoreApplication::exit(0);
+}
+
+void setEndProgramHandler(std::function<void()> handler)
+{
+    endHandler() = std::move(handler);
+}
+
+void showOkMessage(QWidget *owner, const QString &text, const QString &caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+void reportError(QWidget *owner, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+} // namespace platform

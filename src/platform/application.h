@@ -1,0 +1,38 @@
+#pragma once
+// Application-wide facts and services: the application's title and folder,
+// ending the program at once, and the message boxes that are not the
+// ModuleMSGbox service.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+// "Trevlin": the main window's caption, and the About window's.
+QString applicationTitle();
+
+// The folder that holds the program file, with native separators.
+QString applicationFolder();
+// Tests point the program at a folder of their own; an empty text restores
+// the real one.
+void setApplicationFolderForTests(const QString &folder);
+
+// `folder` joined with `name` by `separator`, unless the folder already ends
+// in a separator (a drive root such as "D:\", or "/").
+QString joinFolder(const QString &folder, const QString &name, QChar separator);
+
+// Ends the program at once: every window goes away, no window's closing step
+// runs and nothing is asked. Tests replace it so that the test process lives on.
+void endProgram();
+void setEndProgramHandler(std::function<void()> handler);
+
+// A message box with one OK button, no icon and `caption`; waits for the answer.
+void showOkMessage(QWidget *owner, const QString &text, const QString &caption);
+
+// Reports an error the program could not avoid (a window, a program that could
+// not be started) with a warning box naming it; the program goes on.
+void reportError(QWidget *owner, const QString &text);
+
+} // namespace platform

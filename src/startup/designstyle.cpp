@@ -1,0 +1,77 @@
+#include "startup/designstyle.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPalette>
+
+static void initAssets()
+{
+    Q_INIT_RESOURCE(assets);
+}
+
+namespace startup {
+namespace {
+
+void ensureResources()
+{
+    static const bool done = [] {
+        initAssets();
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+} // namespace
+
+QFont designFont(const QString &family, double pointSize, bool bold, bool italic)
+{
+    static const bool substituted = [] {
+        const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                               QStringLiteral("DejaVu Sans")};
+        QFont::insertSubstitutions(QStringLiteral("Arial"), sans);
+        QFont::insertSubstitutions(QStringLiteral("Arial Black"), sans);
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sans);
+        return true;
+    }();
+    Q_UNUSED(substituted);
+
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setItalic(italic);
+    if (family == QLatin1String("Arial Black") && !QFontDatabase::hasFamily(family))
+        font.setWeight(QFont::Black);
+    else if (bold)
+        font.setWeight(QFont::Bold);
+    if (bold && family == QLatin1String("Arial Black"))
+        font.setWeight(QFont::Black);
+    return font;
+}
+
+QLabel *makeHeadingLabel(QWidget *parent, const QString &caption, const QRect &geometry)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setGeometry(geometry);
+    label->setFont(designFont(QStringLiteral("Arial"), 14.25, true));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+QPixmap picture(const QString &name)
+{
+    ensureResources();
+    return QPixmap(name);
+}
+
+QIcon windowIcon()
+{
+    ensureResources();
+    return QIcon(QStringLiteral(":/trevlin/icon.png"));
+}
+
+} // namespace startup

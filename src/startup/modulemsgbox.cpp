@@ -1,0 +1,51 @@
+#include "startup/modulemsgbox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace ModuleMSGbox {
+
+int MessageBox(QWidget *owner, const QString &text, const QString &caption, std::uint32_t flags)
+{
+    QMessageBox box(owner);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (flags & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+
+    struct Choice { QMessageBox::StandardButton button; int result; };
+    QList<Choice> choices;
+    int closeResult = IDCANCEL;
+    switch (flags & 0xF) {
+    case MB_YESNO:
+        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+        closeResult = IDNO;
+        break;
+    case MB_OKCANCEL:
+        choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    default:
+        choices = {{QMessageBox::Ok, IDOK}};
+        closeResult = IDOK;
+        break;
+    }
+    for (const Choice &c : choices)
+        box.addButton(c.button);
+    const int defaultIndex = (flags & MB_DEFBUTTON2) && choices.size() > 1 ? 1 : 0;
+    box.setDefaultButton(choices.at(defaultIndex).button);
+    box.setEscapeButton(choices.size() > 1 ? choices.last().button : choices.first().button);
+
+    box.exec();
+    for (const Choice &c : choices) {
+        if (box.clickedButton() == box.button(c.button))
+            return c.result;
+    }
+    return closeResult;
+}
+
+} // namespace ModuleMSGbox
