@@ -1,0 +1,166 @@
+// The form lifecycle, the program starter and the folder rule.
+#include "platform/application.h"
+#include "platform/forms.h"
+#include "platform/launcher.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace testsupport;
+
+namespace {
+
+// A form that counts its activations.
+struct CountingForm : QWidget
+{
+    int activations = 0;
+    explicit CountingForm(const QString &name)
+    {
+        setObjectName(name);
+        resize(200, 100);
+        platform::registerForm(this, [this] { ++activations; });
+    }
+};
+
+} // namespace
+
+class tst_platform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void activationFiresOnceWhenShown()
+    {
+        CountingForm form(QStringLiteral("first"));
+        QVERIFY(showAndActivate(&form));
+        QCOMPARE(form.activations, 1);
+        QCOMPARE(platform::lastActivatedForm(), &form);
+    }
+
+    void closingASecondaryFormReactivatesTheFirst()
+    {
+        CountingForm main(QStringLiteral("main"));
+        QVERIFY(showAndActivate(&main));
+        const int before = main.activations;
+
+        auto *secondary = new CountingForm(QStringLiteral("secondary"));
+        secondary->setAttribute(Qt::WA_DeleteOnClose);
+        QVERIFY(showAndActivate(secondary));
+        QCOMPARE(secondary->activations, 1);
+        main.hide();
+
+        QPointer<CountingForm> gone(secondary);
+        secondary->close();
+        QTRY_VERIFY(gone.isNull());
+        QCOMPARE(platform::lastActivatedForm(), nullptr); // forgotten with the form
+        QVERIFY(showAndActivate(&main));
+        QCOMPARE(main.activations, before + 1);
+    }
+
+    void anotherApplicationInBetweenFiresNothing()
+    {
+        CountingForm form(QStringLiteral("form"));
+        QVERIFY(showAndActivate(&form));
+        // A window that is not a form stands in for another application.
+        QWidget other;
+        other.resize(100, 100);
+        QVERIFY(showAndActivate(&other));
+        QVERIFY(showAndActivate(&form));
+        QCOMPARE(form.activations, 1);
+    }
+
+    void messageBoxAndFileDialogOverAFormFireNothing()
+    {
+        CountingForm form(QStringLiteral("form"));
+        QVERIFY(showAndActivate(&form));
+        {
+            BoxAnswerer answer(QStringLiteral("OK"));
+            QMessageBox::information(&form, QStringLiteral("t"), QStringLiteral("x"));
+            QCOMPARE(answer.count(), 1);
+        }
+        QTimer::singleShot(50, [] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        QFileDialog dialog(&form);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.exec();
+        QVERIFY(showAndActivate(&form));
+        QCOMPARE(form.activations, 1);
+    }
+
+    void holderCreatesOnFirstUseAndAgainAfterClose()
+    {
+        int made = 0;
+        platform::FormHolder<QWidget> holder([&made] { ++made; return new QWidget; });
+        QVERIFY(!holder.existing());
+        QWidget *first = holder.get();
+        QCOMPARE(holder.get(), first);
+        QCOMPARE(made, 1);
+        QVERIFY(first->testAttribute(Qt::WA_DeleteOnClose));
+        first->show();
+        first->close();
+        QTRY_VERIFY(!holder.existing());
+        holder.get();
+        QCOMPARE(made, 2);
+        delete holder.existing();
+    }
+
+    void joinFolderAddsNoSecondSeparator()
+    {
+        QCOMPARE(platform::joinFolder(QStringLiteral("D:\\MOVIE"), QStringLiteral("trevlin.INI"), QLatin1Char('\\')),
+                 QStringLiteral("D:\\MOVIE\\trevlin.INI"));
+        QCOMPARE(platform::joinFolder(QStringLiteral("D:\\"), QStringLiteral("trevlin.INI"), QLatin1Char('\\')),
+                 QStringLiteral("D:\\trevlin.INI"));
+        QCOMPARE(platform::joinFolder(QStringLiteral("/"), QStringLiteral("trevlin.INI"), QLatin1Char('/')),
+                 QStringLiteral("/trevlin.INI"));
+    }
+
+    void startsTheRealProgramWithSplitArguments()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("args.txt"));
+        qputenv("TREVLIN_RECORDER_OUT", out.toLocal8Bit());
+        const auto result = platform::startProgram(QStringLiteral(TREVLIN_RECORDER) + QStringLiteral(" /quickini /v:a b \"c d\""),
+                                                   platform::WindowStyle::Minimized);
+        QVERIFY2(result.started, qPrintable(result.error));
+        auto recorded = [&out] {
+            QFile file(out);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY(recorded().endsWith("END\n"));
+        // Never through a shell: blanks split, double quotes group.
+        QCOMPARE(recorded(), QByteArray("BEGIN\n/quickini\n/v:a\nb\nc d\nEND\n"));
+    }
+
+    void aMissingOrEmptyProgramIsReportedNotStarted()
+    {
+        auto missing = platform::startProgram(QStringLiteral("/nonexistent/player /v:x"), platform::WindowStyle::Normal);
+        QVERIFY(!missing.started);
+        QVERIFY(!missing.error.isEmpty());
+        auto empty = platform::startProgram(QString(), platform::WindowStyle::Normal);
+        QVERIFY(!empty.started);
+        QVERIFY(!empty.error.isEmpty());
+    }
+
+    void theStarterSeamRecordsInsteadOfStarting()
+    {
+        QString seen;
+        platform::setProgramStarter([&seen](const QString &line, platform::WindowStyle style) {
+            seen = line + QString::number(int(style));
+            return platform::StartResult{true, {}};
+        });
+        platform::startProgram(QStringLiteral("x y"), platform::WindowStyle::Normal);
+        platform::setProgramStarter({});
+        QCOMPARE(seen, QStringLiteral("x y1"));
+    }
+};
+
+QTEST_MAIN(tst_platform)
+#include "tst_platform.moc"
