@@ -1,0 +1,495 @@
+// The main window: its contents, activation, launch actions, hover texts,
+// cover tabs, Exit and the secondary windows it opens.
+#include "mainwindow/frmprincipal.h"
+#include "mainwindow/launchactions.h"
+#include "platform/application.h"
+#include "platform/launcher.h"
+#include "platform/twips.h"
+#include "startup/tabstrip.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+using namespace testsupport;
+using platform::twips;
+using platform::twipsRect;
+
+namespace {
+
+QByteArray jpeg(int w, int h, QColor colour)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return bytes;
+}
+
+struct Started
+{
+    QString commandLine;
+    int style;
+};
+
+} // namespace
+
+class tst_frmprincipal : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder;
+    QPointer<frmprincipal> window;
+    QList<Started> started;
+    bool startSucceeds = true;
+    int ended = 0;
+
+    frmprincipal *openWindow()
+    {
+        window = new frmprincipal;
+        if (!showAndActivate(window))
+            qWarning("main window did not activate");
+        return window;
+    }
+
+    // Brings the main window back through a secondary window, as the viewer
+    // would: open About, close it.
+    void reactivate()
+    {
+        window->findChild<QAction *>(QStringLiteral("acerca"))->trigger();
+        QTRY_VERIFY(QApplication::activeWindow() && QApplication::activeWindow() != window);
+        QWidget *about = QApplication::activeWindow();
+        QVERIFY(!window->isVisible());
+        about->close();
+        QTRY_VERIFY(window->isVisible() && window->isActiveWindow());
+    }
+
+    QLabel *child(const char *name) { return window->findChild<QLabel *>(QLatin1String(name)); }
+
+    void moveOver(QWidget *widget, QPoint at)
+    {
+        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<TempAppFolder>();
+        started.clear();
+        startSucceeds = true;
+        ended = 0;
+        platform::setProgramStarter([this](const QString &line, platform::WindowStyle style) {
+            started.append({line, int(style)});
+            return startSucceeds ? platform::StartResult{true, {}}
+                                 : platform::StartResult{false, QStringLiteral("No such file or directory")};
+        });
+        platform::setEndProgramHandler([this] { ++ended; });
+    }
+
+    void cleanup()
+    {
+        delete window.data();
+        platform::setProgramStarter({});
+        platform::setEndProgramHandler({});
+        folder.reset();
+    }
+
+    void contentsFollowTheDesign()
+    {
+        openWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Trevlin"));
+        QCOMPARE(window->centralWidget()->size(), platform::twipsSize(7200, 7470));
+        QCOMPARE(window->statusBar()->height(), twips(255));
+        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QVERIFY(!window->windowIcon().isNull());
+
+        struct Place { const char *name; QRect rect; QString caption; };
+        const Place places[] = {
+            {"Frame1", twipsRect(4530, 1560, 2325, 3765), QStringLiteral("Options")},
+            {"Framcapa", twipsRect(390, 1200, 3495, 4695), QStringLiteral("Movie Covers")},
+            {"Framtit", twipsRect(120, 6300, 6975, 1005), QStringLiteral("Movie Title")},
+        };
+        for (const Place &p : places) {
+            auto *frame = window->findChild<QGroupBox *>(QLatin1String(p.name));
+            QVERIFY2(frame, p.name);
+            QCOMPARE(frame->geometry(), p.rect);
+            QCOMPARE(frame->title(), p.caption);
+        }
+        QCOMPARE(window->findChild<QWidget *>(QStringLiteral("Tabcapas1"))->geometry(), twipsRect(150, 720, 3975, 5415));
+        QCOMPARE(child("Label1")->text(), QStringLiteral(" Main Menu"));
+        QCOMPARE(child("Label1")->geometry(), twipsRect(120, 240, 6975, 375));
+        QCOMPARE(child("piccapa_0")->geometry(), twipsRect(240, 360, 3015, 4095));
+        QCOMPARE(child("piccapa_1")->geometry(), twipsRect(240, 360, 3015, 4095));
+        QCOMPARE(child("Lbltitulo_0")->geometry(), twipsRect(120, 360, 6735, 405));
+        QCOMPARE(child("Lbltitulo_1")->geometry(), twipsRect(90, 300, 6735, 405));
+        QCOMPARE(child("Status1_panel1")->text(), QStringLiteral("TrevLIN"));
+
+        // The toolbar: five actions between four separators, indexes 1 to 9.
+        auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("Toolbar1"));
+        const QList<QAction *> actions = toolbar->actions();
+        QCOMPARE(actions.size(), 9);
+        const QStringList keys{"view", "", "instcodec", "", "instmdvd", "", "instmp", "", "regac3"};
+        const QStringList captions{"View Movie", "", "Install Codecs", "", "Install MicroDVD", "",
+                                   "Install MediaPlayer", "", "Register Ac3 Sound Filters"};
+        const QStringList tips{"Start the Movie", "", "Install the required DivX Codecs", "",
+                               "Install MicroDVD Player", "", "Install Internal Player (Windows MediaPlayer)", "",
+                               "Register Ac3 filters (Sometimes necessary)"};
+        for (int i = 0; i < 9; ++i) {
+            QCOMPARE(actions[i]->property("index").toInt(), i + 1);
+            QCOMPARE(actions[i]->isSeparator(), i % 2 == 1);
+            if (i % 2)
+                continue;
+            QCOMPARE(actions[i]->property("key").toString(), keys[i]);
+            QCOMPARE(actions[i]->text(), captions[i]);
+            QCOMPARE(actions[i]->toolTip(), tips[i]);
+            QVERIFY(!actions[i]->icon().isNull());
+            // Each button stands inside the "Options" frame, under the one before.
+            QWidget *button = toolbar->widgetForAction(actions[i]);
+            QVERIFY(button->isVisible());
+            QVERIFY(toolbar->parentWidget()->rect().contains(button->geometry().translated(toolbar->pos())));
+        }
+    }
+
+    void menuBarHasEveryEntryAndShortcut()
+    {
+        openWindow();
+        const QStringList top{"&Menu", "&Functions", "&Help"};
+        const QList<QAction *> menus = window->menuBar()->actions();
+        QCOMPARE(menus.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(menus[i]->text(), top[i]);
+
+        struct Entry { const char *name; const char *caption; QKeySequence shortcut; };
+        const Entry entries[] = {
+            {"verfilme", "View Movie", QKeySequence(QStringLiteral("Ctrl+V"))},
+            {"instcodec", "Install Codecs", QKeySequence(QStringLiteral("Ctrl+I"))},
+            {"instmdvdp", "Install MicroDVD", QKeySequence(QStringLiteral("Ctrl+M"))},
+            {"inswmp", "Install MediaPlayer", QKeySequence(QStringLiteral("Ctrl+Z"))},
+            {"regfilter", "Register Ac3 filters", QKeySequence(QStringLiteral("Ctrl+R"))},
+            {"sair", "Exit", QKeySequence(QStringLiteral("Ctrl+S"))},
+            {"playerint", "Internal Player", QKeySequence(QStringLiteral("Ctrl+L"))},
+            {"param", "Settings", QKeySequence(QStringLiteral("Ctrl+D"))},
+            {"opdicas", "Hints and Tips", QKeySequence(QStringLiteral("F1"))},
+            {"acerca", "About Trevlin", QKeySequence(QStringLiteral("Ctrl+A"))},
+        };
+        for (const Entry &e : entries) {
+            auto *action = window->findChild<QAction *>(QLatin1String(e.name));
+            QVERIFY2(action, e.name);
+            QCOMPARE(action->text(), QLatin1String(e.caption));
+            QCOMPARE(action->shortcut(), e.shortcut);
+            QVERIFY(action->isEnabled());
+        }
+        // Menu > Options > Extras holds the four installers between separators.
+        auto *extras = window->findChild<QMenu *>(QStringLiteral("extras"));
+        QCOMPARE(extras->actions().size(), 7);
+        QVERIFY(extras->actions()[1]->isSeparator());
+        auto *menu = window->findChild<QMenu *>(QStringLiteral("menu"));
+        QCOMPARE(menu->actions().size(), 3); // Options, separator, Exit
+        QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Options"));
+    }
+
+    void activationShowsTitleAndCovers()
+    {
+        folder->writeFile(QStringLiteral("front.jpg"), jpeg(100, 140, Qt::red));
+        folder->writeFile(QStringLiteral("back.jpg"), jpeg(100, 140, Qt::blue));
+        folder->writeIni("[main]\r\nTitle=My Movie\r\n[path]\r\nfrontcover=" + folder->filePath("front.jpg").toUtf8()
+                         + "\r\nbackcover=" + folder->filePath("back.jpg").toUtf8() + "\r\n");
+        openWindow();
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("My Movie"));
+        QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("My Movie"));
+        for (const char *name : {"Lbltitulo_0", "Lbltitulo_1"}) {
+            QCOMPARE(child(name)->font().pointSizeF(), 16.0);
+            QVERIFY(child(name)->font().bold());
+            QVERIFY(child(name)->font().italic());
+        }
+        QVERIFY(!child("piccapa_0")->pixmap().isNull());
+        QCOMPARE(child("piccapa_0")->pixmap().toImage().pixelColor(50, 70).red() > 200, true);
+        QVERIFY(!child("piccapa_1")->pixmap().isNull());
+        QVERIFY(child("piccapa_0")->hasScaledContents());
+        // Before any tab click "Front" is selected and the front cover on top.
+        auto *tabs = window->findChild<startup::TabStrip *>(QStringLiteral("Tabcapas1"));
+        QCOMPARE(tabs->tabCount(), 2);
+        QCOMPARE(tabs->selectedTab(), 1);
+        QCOMPARE(tabs->tabBar()->tabText(0), QStringLiteral("Front"));
+        QCOMPARE(tabs->tabBar()->tabText(1), QStringLiteral("Back"));
+        QVERIFY(!tabs->tabBar()->tabIcon(1).isNull());
+        QCOMPARE(child("piccapa_0")->parentWidget()->children().indexOf(child("piccapa_0"))
+                     > child("piccapa_1")->parentWidget()->children().indexOf(child("piccapa_1")),
+                 true);
+
+        // The next activation reads the file again: a new title, an empty one.
+        folder->writeIni("[Main]\r\ntitle=Second\r\n");
+        reactivate();
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Second"));
+        QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("Second"));
+        QVERIFY(child("piccapa_0")->pixmap().isNull());
+        QVERIFY(child("piccapa_0")->text().isEmpty()); // an empty path: no picture, no note
+        folder->writeIni("");
+        reactivate();
+        QCOMPARE(child("Lbltitulo_1")->text(), QString());
+    }
+
+    void missingOrBrokenCoverIsNotedInItsPlace()
+    {
+        folder->writeFile(QStringLiteral("broken.jpg"), "this is no picture");
+        folder->writeIni("[path]\r\nfrontcover=" + folder->filePath("missing.jpg").toUtf8() + "\r\nbackcover="
+                         + folder->filePath("broken.jpg").toUtf8() + "\r\n[main]\r\ntitle=Still here\r\n"
+                         "[settings]\r\nblockset=yes\r\n");
+        openWindow();
+        QVERIFY(child("piccapa_0")->pixmap().isNull());
+        QVERIFY(child("piccapa_0")->text().contains(QStringLiteral("missing.jpg")));
+        QVERIFY(child("piccapa_1")->text().contains(QStringLiteral("broken.jpg")));
+        // The steps after the covers still ran, and no box came up.
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Still here"));
+        QVERIFY(!window->findChild<QAction *>(QStringLiteral("param"))->isEnabled());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void settingsLockIsComparedExactly()
+    {
+        openWindow();
+        QAction *param = window->findChild<QAction *>(QStringLiteral("param"));
+        QVERIFY(param->isEnabled());
+        // Each value, read at the next activation, and the state it leaves.
+        const QList<QPair<QByteArray, bool>> steps{
+            {"blockset=Yes", true}, {"blockset=\" yes\"", true}, {"blockset=yes", false},
+            {"blockset=YES", false}, {"", false},       {"blockset=", false},
+            {"blockset=no", true},   {"blockset=yes", false}, {"blockset=No", false},
+        };
+        for (const auto &step : steps) {
+            folder->writeIni("[settings]\r\n" + step.first + "\r\n");
+            reactivate();
+            QVERIFY2(param->isEnabled() == step.second, step.first.constData());
+        }
+    }
+
+    void launchActionsBuildTheirCommandLines()
+    {
+        folder->writeIni("[path]\r\nmicrodvdexe=D:\\player\\player.exe\r\nmovie=D:\\movie.avi\r\nsubtitles=\r\n"
+                         "codecs=setup codecs.exe\r\nMicroDvd=mdvd.exe /q\r\nmediaplayer=wmp.exe\r\n"
+                         "pathfilter=D:\\filters\\\r\n");
+        openWindow();
+        window->findChild<QAction *>(QStringLiteral("instcodec"))->trigger();
+        window->findChild<QAction *>(QStringLiteral("instmdvdp"))->trigger();
+        window->findChild<QAction *>(QStringLiteral("inswmp"))->trigger();
+        window->findChild<QAction *>(QStringLiteral("regfilter"))->trigger();
+        QCOMPARE(ended, 0);
+        window->findChild<QAction *>(QStringLiteral("verfilme"))->trigger();
+        QCOMPARE(ended, 1);
+        QCOMPARE(started.size(), 6);
+        QCOMPARE(started[0].commandLine, QStringLiteral("setup codecs.exe"));
+        QCOMPARE(started[0].style, 1);
+        QCOMPARE(started[1].commandLine, QStringLiteral("mdvd.exe /q"));
+        QCOMPARE(started[2].commandLine, QStringLiteral("wmp.exe"));
+        QCOMPARE(started[2].style, 1);
+        QCOMPARE(started[3].commandLine, QStringLiteral("D:\\filters\\regsvr32 /s iviaudio.ax"));
+        QCOMPARE(started[3].style, 2);
+        QCOMPARE(started[4].commandLine, QStringLiteral("D:\\filters\\regsvr32 /s mpgaudio.ax"));
+        QCOMPARE(started[5].commandLine, QStringLiteral("D:\\player\\player.exe /quickini /v:D:\\movie.avi /s:"));
+        QCOMPARE(started[5].style, 2);
+
+        // The toolbar runs the same steps, dispatching on the index alone.
+        started.clear();
+        for (int index = 0; index <= 12; ++index)
+            window->Toolbar1_ButtonClick(index);
+        QCOMPARE(started.size(), 6);
+        QCOMPARE(started[0].commandLine, QStringLiteral("D:\\player\\player.exe /quickini /v:D:\\movie.avi /s:"));
+        QCOMPARE(started[1].commandLine, QStringLiteral("setup codecs.exe"));
+        QCOMPARE(started[2].commandLine, QStringLiteral("mdvd.exe /q"));
+        QCOMPARE(started[3].commandLine, QStringLiteral("wmp.exe"));
+        QCOMPARE(started[5].commandLine, QStringLiteral("D:\\filters\\regsvr32 /s mpgaudio.ax"));
+        QCOMPARE(ended, 2);
+
+        // A click on a toolbar button reaches the same dispatch.
+        started.clear();
+        auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("Toolbar1"));
+        QTest::mouseClick(toolbar->widgetForAction(toolbar->actions()[2]), Qt::LeftButton);
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started[0].commandLine, QStringLiteral("setup codecs.exe"));
+    }
+
+    void emptySettingsGiveTheBareCommands()
+    {
+        QCOMPARE(launch::viewMovieCommand({}, {}, {}), QStringLiteral(" /quickini /v: /s:"));
+        QCOMPARE(launch::firstFilterCommand({}), QStringLiteral("regsvr32 /s iviaudio.ax"));
+        QCOMPARE(launch::secondFilterCommand({}), QStringLiteral("regsvr32 /s mpgaudio.ax"));
+        QCOMPARE(launch::viewMovieCommand(QStringLiteral("p q"), QStringLiteral("m n.avi"), QStringLiteral("s")),
+                 QStringLiteral("p q /quickini /v:m n.avi /s:s"));
+    }
+
+    void aFailedStartIsReportedAndTheMenuStays()
+    {
+        folder->writeIni("[path]\r\nmicrodvdexe=/nowhere/player\r\nmovie=m.avi\r\nsubtitles=s.srt\r\n");
+        openWindow();
+        startSucceeds = false;
+        {
+            BoxAnswerer answer(QStringLiteral("OK"));
+            window->findChild<QAction *>(QStringLiteral("verfilme"))->trigger();
+            QCOMPARE(answer.count(), 1);
+            QVERIFY(answer.seen()[0].text.contains(QStringLiteral("/nowhere/player /quickini /v:m.avi /s:s.srt")));
+            QVERIFY(answer.seen()[0].text.contains(QStringLiteral("No such file or directory")));
+        }
+        QCOMPARE(ended, 0);
+        QVERIFY(window->isVisible());
+        {
+            // The first registration failing skips the second.
+            BoxAnswerer answer(QStringLiteral("OK"));
+            started.clear();
+            window->findChild<QAction *>(QStringLiteral("regfilter"))->trigger();
+            QCOMPARE(started.size(), 1);
+            QCOMPARE(answer.count(), 1);
+        }
+    }
+
+    void theRealPlayerReceivesItsArguments()
+    {
+        platform::setProgramStarter({});
+        QTemporaryDir out;
+        const QString record = out.filePath(QStringLiteral("args.txt"));
+        qputenv("TREVLIN_RECORDER_OUT", record.toLocal8Bit());
+        folder->writeIni("[path]\r\nmicrodvdexe=" TREVLIN_RECORDER "\r\nmovie=/disc/movie.avi\r\nsubtitles=/disc/movie.srt\r\n");
+        openWindow();
+        window->findChild<QAction *>(QStringLiteral("verfilme"))->trigger();
+        QCOMPARE(ended, 1);
+        auto recorded = [&record] {
+            QFile file(record);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY(recorded().endsWith("END\n"));
+        QCOMPARE(recorded(), QByteArray("BEGIN\n/quickini\n/v:/disc/movie.avi\n/s:/disc/movie.srt\nEND\n"));
+    }
+
+    void statusBarNamesTheAreaUnderTheMouse()
+    {
+        openWindow();
+        auto *surface = window->centralWidget();
+        auto *framcapa = window->findChild<QGroupBox *>(QStringLiteral("Framcapa"));
+        auto *framtit = window->findChild<QGroupBox *>(QStringLiteral("Framtit"));
+        auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("Toolbar1"));
+
+        moveOver(framcapa, QPoint(3, framcapa->height() - 3));
+        QCOMPARE(window->statusText(), QStringLiteral("Movie Covers"));
+        moveOver(surface, QPoint(2, surface->height() - 2));
+        QCOMPARE(window->statusText(), QStringLiteral("Trevlin"));
+        moveOver(framtit, QPoint(3, framtit->height() - 3));
+        QCOMPARE(window->statusText(), QStringLiteral("Movie Tiltle"));
+        QTest::mouseClick(child("Lbltitulo_0"), Qt::LeftButton);
+        QCOMPARE(window->statusText(), QStringLiteral("Movie Title"));
+        moveOver(framtit, QPoint(3, framtit->height() - 3));
+        QCOMPARE(window->statusText(), QStringLiteral("Movie Tiltle"));
+        moveOver(toolbar->widgetForAction(toolbar->actions()[4]), QPoint(5, 5));
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+
+        // Over a cover, inside its frame: the frame's own surface is not under
+        // the mouse, so the text stays.
+        moveOver(framcapa, child("piccapa_0")->geometry().center());
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+        moveOver(surface, window->findChild<QWidget *>(QStringLiteral("Frame1"))->geometry().center());
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+    }
+
+    void coverTabsShowOneCoverAndActivationLeavesIt()
+    {
+        openWindow();
+        auto *tabs = window->findChild<startup::TabStrip *>(QStringLiteral("Tabcapas1"));
+        QTabBar *bar = tabs->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(child("piccapa_1")->x(), twips(240));
+        QVERIFY(child("piccapa_1")->isEnabled());
+        QCOMPARE(child("piccapa_0")->x(), twips(-20000));
+        QVERIFY(!child("piccapa_0")->isEnabled());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(child("piccapa_1")->x(), twips(240));
+        QCOMPARE(child("piccapa_0")->x(), twips(-20000));
+
+        reactivate();
+        QCOMPARE(child("piccapa_1")->x(), twips(240));
+        QCOMPARE(child("piccapa_0")->x(), twips(-20000));
+
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+        QCOMPARE(child("piccapa_0")->x(), twips(240));
+        QCOMPARE(child("piccapa_1")->x(), twips(-20000));
+    }
+
+    void exitAsksAndOnlyYesEnds()
+    {
+        openWindow();
+        const QString status = window->statusText();
+        {
+            BoxAnswerer answer(QStringLiteral("No"));
+            window->findChild<QAction *>(QStringLiteral("sair"))->trigger();
+            QCOMPARE(answer.count(), 1);
+            const SeenBox &box = answer.seen()[0];
+            QCOMPARE(box.text, QStringLiteral("Do you really want to quit?"));
+            QCOMPARE(box.caption, QStringLiteral("Trevlin"));
+            QCOMPARE(box.icon, int(QMessageBox::Question));
+            QCOMPARE(box.defaultButton, QStringLiteral("Yes"));
+        }
+        QCOMPARE(ended, 0);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->statusText(), status);
+        {
+            BoxAnswerer answer(QStringLiteral("Yes"));
+            window->activateWindow(); // offscreen gives no window the focus back by itself
+            QTRY_VERIFY(window->isActiveWindow());
+            QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(answer.count(), 1);
+        }
+        QCOMPARE(ended, 1);
+    }
+
+    void secondaryWindowsHideTheMenuAndBringItBack_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("form");
+        QTest::newRow("About") << "acerca" << "frmAcerca";
+        QTest::newRow("Hints and Tips") << "opdicas" << "frmopdicas";
+        QTest::newRow("Settings") << "param" << "Frmparametros";
+        QTest::newRow("Internal Player") << "playerint" << "Frmplayer";
+    }
+
+    void secondaryWindowsHideTheMenuAndBringItBack()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, form);
+        openWindow();
+        window->move(0, 0);
+        window->findChild<QAction *>(entry)->trigger();
+        QVERIFY(!window->isVisible());
+        QWidget *opened = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == form && w->isVisible())
+                opened = w;
+        QVERIFY(opened);
+        QVERIFY(!opened->parentWidget());
+        QVERIFY(!opened->isModal());
+        QTRY_VERIFY(opened->isActiveWindow());
+        QPointer<QWidget> gone(opened);
+        opened->close();
+        QTRY_VERIFY(gone.isNull());
+        QTRY_VERIFY(window->isVisible());
+        QTRY_VERIFY(window->isActiveWindow());
+        // Activated again: centred again after the move.
+        const QRect screen = window->screen()->geometry();
+        QVERIFY(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 1);
+    }
+};
+
+QTEST_MAIN(tst_frmprincipal)
+#include "tst_frmprincipal.moc"
