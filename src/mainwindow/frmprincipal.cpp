@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -167,7 +168,7 @@ void frmprincipal::buildToolbar(QWidget *container)
     static const Button buttons[] = {
         {1, "view", "View Movie", nullptr, "Start the Movie", "view"},
         {3, "instcodec", "Install Codecs", nullptr, "Install the required DivX Codecs", "codecs"},
-        {5, "instmdvd", "Install MicroDVD", nullptr, "Install MicroDVD Player", "microdvd"},
+        {5, "instmdvd", "Install MicroDVD", "Install\nMicroDVD", "Install MicroDVD Player", "microdvd"},
         {7, "instmp", "Install MediaPlayer", "Install\nMediaPlayer", "Install Internal Player (Windows MediaPlayer)", "mediaplayer"},
         {9, "regac3", "Register Ac3 Sound Filters", "Register Ac3\nSound Filters", "Register Ac3 filters (Sometimes necessary)", "ac3"},
     };
@@ -191,7 +192,7 @@ void frmprincipal::buildToolbar(QWidget *container)
             button->setMouseTracking(true);
             button->installEventFilter(this);
             button->setAccessibleName(QLatin1String(b.caption));
-            button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+            button->setFixedWidth(m_toolbar->width() - 2 * m_toolbar->layout()->contentsMargins().left());
         }
     }
     connect(m_toolbar, &QToolBar::actionTriggered, this,

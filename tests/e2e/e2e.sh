@@ -58,11 +58,11 @@ press_ctrl_v() {
 export TREVLIN_RECORDER_OUT=$work/args.txt
 start_disc "$work/disc1" "$recorder"
 wait_main_window >/dev/null || fail "the main window did not appear"
-sleep 0.5
+sleep 1
 import -window root "$shots/e2e-main-window.png" 2>/dev/null
 press_ctrl_v
 for _ in $(seq 1 40); do kill -0 "$app" 2>/dev/null || break; sleep 0.25; done
-kill -0 "$app" 2>/dev/null && fail "the program did not end after View Movie"
+kill -0 "$app" 2>/dev/null && fail "the program did not end after View Movie (player got: $(cat "$work/args.txt" 2>/dev/null | tr "\n" " "))"
 wait "$app"; rc=$?; app=
 [ "$rc" -eq 0 ] || fail "exit code $rc after View Movie"
 for _ in $(seq 1 40); do grep -q '^END$' "$work/args.txt" 2>/dev/null && break; sleep 0.25; done
@@ -73,7 +73,7 @@ echo "ok - View Movie started the player with its arguments and ended with 0"
 # 2. A missing player: an error box, and the program stays.
 start_disc "$work/disc2" "$work/no-such-player"
 wait_main_window >/dev/null || fail "the main window did not appear (second run)"
-sleep 0.5
+sleep 1
 press_ctrl_v
 boxes=0
 for _ in $(seq 1 40); do
