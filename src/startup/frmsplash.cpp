@@ -45,7 +45,9 @@ frmSplash::frmSplash(MainWindow mainWindow, QWidget *parent)
     // bar, caption or control box, and it still takes the keyboard focus.
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setAccessibleName(QStringLiteral("Trevlin"));
+    // Never drawn (no title bar); it names the window for window lists and
+    // screen readers, and keeps it apart from the main window's "Trevlin".
+    setWindowTitle(QStringLiteral("Starting Trevlin"));
     setWindowIcon(startup::windowIcon());
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(platform::twipsSize(7380, 3795));
