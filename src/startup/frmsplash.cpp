@@ -151,8 +151,3 @@ bool frmSplash::eventFilter(QObject *watched, QEvent *event)
     }
     return QWidget::eventFilter(watched, event);
 }
-
-bool frmSplash::focusNextPrevChild(bool)
-{
-    return false;
-}

@@ -37,8 +37,6 @@ protected:
     // close box, but a window manager's close shortcut would leave the program
     // with no window at all); only the hand-over closes it.
     void closeEvent(QCloseEvent *event) override;
-    // Tab and Backtab reach keyPressEvent like any other character key.
-    bool focusNextPrevChild(bool next) override;
 
 private:
     void handOver();
