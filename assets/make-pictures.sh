@@ -62,7 +62,7 @@ convert -size 183x95 xc:black \
         for (i = 0; i < 5; i++) { a = 2 * pi * i / 5 - pi / 2; x = 46 + 21 * cos(a); y = 47 + 21 * sin(a)
             printf "circle %.1f,%.1f %.1f,%.1f ", x, y, x + 9, y } }')" \
     -fill "$GOLD" -draw "circle 46,47 46,44" \
-    -stroke '#d9d9d9' -strokewidth 3 -fill none -draw "bezier 46,86 80,92 100,84 180,86" -stroke none \
+    -stroke '#d9d9d9' -strokewidth 3 -fill none -draw "bezier 46,86 80,92 100,84 170,86" -stroke none \
     -font "$BOLD" -pointsize 24 -fill white -annotate +92+46 'Trevlin' \
     -font "$REGULAR" -pointsize 11 -fill '#b0b0b0' -annotate +93+62 'movie disc menu' \
     $JPEG logo.jpg
