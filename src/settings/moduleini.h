@@ -1,0 +1,38 @@
+#pragma once
+// ModuleINI: the settings file, "trevlin.INI" in the application folder, and
+// the only code that touches it. Every call finds the file and reads it
+// afresh; nothing is kept between calls, so a value written by the settings
+// dialog is seen by the very next read anywhere in the program.
+
+#include <QString>
+
+// Where the settings file is: the application folder joined with
+// "trevlin.INI" (a folder that already ends in a separator gets no second one).
+QString settingsFilePath();
+
+// The value of `key` in `section` of the settings file; the empty text when
+// the file, the section or the key is missing. Shows nothing.
+QString ReadINI(const QString &section, const QString &key);
+
+// Stores `value` under `key` in `section` of the settings file, creating the
+// file, the section or the key when missing. A write that cannot be done shows
+// "Escrita sem Sucesso" once and leaves the file as it was. The result is for
+// tools; the program's callers go on either way.
+bool WriteINI(const QString &section, const QString &key, const QString &value);
+
+// The same two operations on a file named by the caller, without any window.
+
+QString readIniFile(const QString &path, const QString &section, const QString &key);
+
+struct WriteOutcome
+{
+    bool ok = false;
+    QString reason;  // why the file was not written, in English
+};
+
+// Writes atomically (a crash or a full disc never leaves half a file). A file
+// that may not be written, one on a read-only medium, a name or value that
+// cannot be one line of the file, or text the file's encoding cannot hold
+// makes it fail with the file untouched.
+WriteOutcome writeIniFile(const QString &path, const QString &section, const QString &key,
+                          const QString &value);
