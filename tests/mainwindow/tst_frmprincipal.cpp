@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QTest>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QToolBar>
 
 using namespace testsupport;
@@ -452,6 +454,24 @@ private slots:
             QCOMPARE(answer.count(), 1);
         }
         QCOMPARE(ended, 1);
+    }
+
+    void valuesAppliedInSettingsShowWithoutARestart()
+    {
+        folder->writeFile(QStringLiteral("new.jpg"), jpeg(60, 80, Qt::green));
+        folder->writeIni("[Main]\r\ntitle=Old title\r\n");
+        openWindow();
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Old title"));
+        window->findChild<QAction *>(QStringLiteral("param"))->trigger();
+        QWidget *dialog = nullptr;
+        QTRY_VERIFY((dialog = QApplication::activeWindow()) && dialog != window);
+        dialog->findChild<QLineEdit *>(QStringLiteral("Txttitulo"))->setText(QStringLiteral("New title"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("Txtcapa"))->setText(folder->filePath(QStringLiteral("new.jpg")));
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Cmdaplicar")), Qt::LeftButton);
+        QTRY_VERIFY(window->isVisible() && window->isActiveWindow());
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("New title"));
+        QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("New title"));
+        QVERIFY(!child("piccapa_0")->pixmap().isNull());
     }
 
     void secondaryWindowsHideTheMenuAndBringItBack_data()
