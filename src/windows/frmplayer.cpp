@@ -1,17 +1,58 @@
 #include "windows/frmplayer.h"
+
 #include "platform/application.h"
 #include "platform/forms.h"
+#include "platform/twips.h"
+#include "settings/moduleini.h"
+#include "startup/centring.h"
+#include "startup/designstyle.h"
+#include "startup/mofficeborder.h"
+#include "windows/mediaplayer.h"
 
-Frmplayer::Frmplayer(QWidget *parent) : QWidget(parent, Qt::Window)
+#include <QPushButton>
+
+Frmplayer::Frmplayer(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Frmplayer"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(platform::applicationTitle());
-    resize(400, 300);
-    platform::registerForm(this, [] {});
+    setWindowIcon(startup::windowIcon());
+    setFixedSize(platform::twipsSize(7470, 6240));
+
+    m_player = new MediaPlayer(this);
+    m_player->setObjectName(QStringLiteral("MediaPlayer1"));
+    m_player->setGeometry(platform::twipsRect(120, 720, 7215, 4815));
+
+    m_fullscreen = new QPushButton(QStringLiteral("Fullscreen"), this);
+    m_fullscreen->setObjectName(QStringLiteral("Cmdfsceen"));
+    m_fullscreen->setGeometry(platform::twipsRect(5400, 5760, 1935, 375));
+    m_fullscreen->setAutoDefault(false);
+    connect(m_fullscreen, &QPushButton::clicked, this, &Frmplayer::fullScreen);
+
+    // Created in the design's keyboard order: the player's controls, then
+    // Fullscreen; the heading takes no focus.
+    startup::makeHeadingLabel(this, QStringLiteral(" Internal Player"), platform::twipsRect(120, 120, 7215, 375));
+
+    platform::registerForm(this, [this] { activate(); });
 }
 
 Frmplayer::~Frmplayer()
 {
     emit unloaded();
+}
+
+void Frmplayer::activate()
+{
+    startup::centreWindow(this);
+    Mofficeborder::ApplyFlatBorder(m_fullscreen);
+    // Exactly as stored: the player takes a relative name from the working
+    // folder; a missing or unplayable file is shown in the player itself.
+    m_player->setFileName(ReadINI(QStringLiteral("path"), QStringLiteral("movie")));
+}
+
+void Frmplayer::fullScreen()
+{
+    m_player->setDisplaySize(MediaPlayer::FullScreen);
 }
