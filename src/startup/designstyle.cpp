@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPalette>
 
+#include "platform/twips.h"
+
 static void initAssets()
 {
     Q_INIT_RESOURCE(assets);
@@ -59,6 +61,24 @@ QLabel *makeHeadingLabel(QWidget *parent, const QString &caption, const QRect &g
     palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
     label->setPalette(palette);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+void setUpForm(QWidget *form, const char *name, const QString &caption, int widthTwips, int heightTwips)
+{
+    form->setObjectName(QLatin1String(name));
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->setWindowTitle(caption);
+    form->setWindowIcon(windowIcon());
+    form->setFixedSize(platform::twipsSize(widthTwips, heightTwips));
+}
+
+QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &place)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setPixmap(picture(resource));
+    label->setGeometry(place);
     return label;
 }
 

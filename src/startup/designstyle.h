@@ -22,6 +22,17 @@ QFont designFont(const QString &family, double pointSize, bool bold = false, boo
 // colour on the workspace colour, caption beginning with a blank.
 QLabel *makeHeadingLabel(QWidget *parent, const QString &caption, const QRect &geometry);
 
+// A fixed-size window with a title bar and a close box only.
+constexpr Qt::WindowFlags FixedWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                             | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+// What every form of the program shares: its design name, going away when
+// closed, its caption, the program's icon, and a fixed client area in twips.
+void setUpForm(QWidget *form, const char *name, const QString &caption, int widthTwips, int heightTwips);
+
+// A picture shown at its own size at `place`, named `name`.
+QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &place);
+
 // The program's compiled-in pictures, by resource name (":/trevlin/...").
 QPixmap picture(const QString &name);
 QIcon windowIcon();

@@ -16,14 +16,11 @@
 
 namespace {
 
+// A click on a picture is the picture's own and has no action: it must not
+// reach the frame underneath.
 QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &place)
 {
-    auto *picture = new QLabel(parent);
-    picture->setObjectName(QLatin1String(name));
-    picture->setPixmap(startup::picture(resource));
-    picture->setGeometry(place);
-    // A click on a picture is the picture's own and has no action: it must not
-    // reach the frame underneath.
+    QLabel *picture = startup::makePicture(parent, name, resource, place);
     picture->setAttribute(Qt::WA_NoMousePropagation);
     return picture;
 }
@@ -43,14 +40,10 @@ frmSplash::frmSplash(MainWindow mainWindow, QWidget *parent)
 {
     // A tool window keeps out of the task bar; being frameless it has no title
     // bar, caption or control box, and it still takes the keyboard focus.
-    setObjectName(QStringLiteral("frmSplash"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    // Never drawn (no title bar); it names the window for window lists and
-    // screen readers, and keeps it apart from the main window's "Trevlin".
-    setWindowTitle(QStringLiteral("Starting Trevlin"));
-    setWindowIcon(startup::windowIcon());
+    // The caption is never drawn (no title bar); it names the window for
+    // window lists and screen readers, apart from the main window's "Trevlin".
+    startup::setUpForm(this, "frmSplash", QStringLiteral("Starting Trevlin"), 7380, 3795);
     setFocusPolicy(Qt::StrongFocus);
-    setFixedSize(platform::twipsSize(7380, 3795));
     // The window shows the menu-text colour, the frame the button-text colour:
     // both black in the usual colour scheme.
     fillBackground(this, QApplication::palette("QMenu").color(QPalette::WindowText));

@@ -13,15 +13,6 @@
 
 namespace {
 
-QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &place)
-{
-    auto *picture = new QLabel(parent);
-    picture->setObjectName(QLatin1String(name));
-    picture->setPixmap(startup::picture(resource));
-    picture->setGeometry(place);
-    return picture;
-}
-
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const QRect &place)
 {
     auto *label = new QLabel(caption, parent);
@@ -53,14 +44,9 @@ QPoint twipsPoint(double x, double y)
 } // namespace
 
 frmAcerca::frmAcerca(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, (startup::FixedWindowFlags & ~Qt::Window) | Qt::Tool)
 {
-    setObjectName(QStringLiteral("frmAcerca"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("About ") + platform::applicationTitle());
-    setWindowIcon(startup::windowIcon());
-    setFixedSize(platform::twipsSize(5625, 5070));
+    startup::setUpForm(this, "frmAcerca", QStringLiteral("About ") + platform::applicationTitle(), 5625, 5070);
     setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     // White text on black; the labels are transparent, so the black shows
     // through them.
@@ -72,9 +58,9 @@ frmAcerca::frmAcerca(QWidget *parent)
 
     // In the order of the design, which is also the order they lie on top of
     // each other: the third picture overlaps the logo's right edge.
-    makePicture(this, "Image1", QStringLiteral(":/trevlin/banner.jpg"),
+    startup::makePicture(this, "Image1", QStringLiteral(":/trevlin/banner.jpg"),
                 platform::twipsRect(360, 240, 4995, 1485));
-    makePicture(this, "Image2", QStringLiteral(":/trevlin/splash2.jpg"),
+    startup::makePicture(this, "Image2", QStringLiteral(":/trevlin/splash2.jpg"),
                 platform::twipsRect(2640, 1560, 2655, 630));
     m_title = makeLabel(this, "lblTitle", QString(), platform::twipsRect(480, 1920, 3885, 240));
     m_version = makeLabel(this, "lblVersion", QString(), platform::twipsRect(480, 2160, 3885, 225));
@@ -86,9 +72,9 @@ frmAcerca::frmAcerca(QWidget *parent)
     auto *disclaimer = makeLabel(this, "lblDisclaimer", QString(),
                                  platform::twipsRect(480, 3240, 4935, 465));
     disclaimer->setWordWrap(true);
-    makePicture(this, "Imglogo", QStringLiteral(":/trevlin/logo.jpg"),
+    startup::makePicture(this, "Imglogo", QStringLiteral(":/trevlin/logo.jpg"),
                 platform::twipsRect(120, 3600, 2745, 1425));
-    makePicture(this, "Image3", QStringLiteral(":/trevlin/image3.jpg"),
+    startup::makePicture(this, "Image3", QStringLiteral(":/trevlin/image3.jpg"),
                 platform::twipsRect(2760, 3840, 1470, 1065));
 
     // Ok is both the default and the cancel button (Enter and Escape press it).

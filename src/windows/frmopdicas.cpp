@@ -81,14 +81,9 @@ QString readPageText(const QString &path)
 } // namespace
 
 frmopdicas::frmopdicas(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, startup::FixedWindowFlags)
 {
-    setObjectName(QStringLiteral("frmopdicas"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(platform::applicationTitle());
-    setWindowIcon(startup::windowIcon());
-    setFixedSize(platform::twipsSize(7695, 5910));
+    startup::setUpForm(this, "frmopdicas", platform::applicationTitle(), 7695, 5910);
 
     // Control order of the design: the pages (options, FAQ, hints), the tab
     // strip, the heading. The pages lie in front of the strip.

@@ -12,14 +12,9 @@
 #include <QPushButton>
 
 Frmplayer::Frmplayer(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, startup::FixedWindowFlags)
 {
-    setObjectName(QStringLiteral("Frmplayer"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(platform::applicationTitle());
-    setWindowIcon(startup::windowIcon());
-    setFixedSize(platform::twipsSize(7470, 6240));
+    startup::setUpForm(this, "Frmplayer", platform::applicationTitle(), 7470, 6240);
 
     m_player = new MediaPlayer(this);
     m_player->setObjectName(QStringLiteral("MediaPlayer1"));

@@ -4,7 +4,7 @@
 #include "windows/frmplayer.h"
 #include "windows/mediaplayer.h"
 
-#include "../../bench/windows/democlip.h"
+#include "democlip.h"
 #include "platform/application.h"
 #include "platform/forms.h"
 #include "platform/twips.h"
