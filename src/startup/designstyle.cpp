@@ -1,6 +1,5 @@
 #include "startup/designstyle.h"
 
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPalette>
 
@@ -40,12 +39,13 @@ QFont designFont(const QString &family, double pointSize, bool bold, bool italic
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setItalic(italic);
-    if (family == QLatin1String("Arial Black") && !QFontDatabase::hasFamily(family))
+    // Arial Black is a face of black weight; asking for that weight keeps it
+    // heavy where a stand-in serves (without asking the font database, whose
+    // first look-up would slow the start).
+    if (family == QLatin1String("Arial Black"))
         font.setWeight(QFont::Black);
     else if (bold)
         font.setWeight(QFont::Bold);
-    if (bold && family == QLatin1String("Arial Black"))
-        font.setWeight(QFont::Black);
     return font;
 }
 
