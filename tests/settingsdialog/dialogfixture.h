@@ -13,55 +13,51 @@
 
 namespace dialogfixture {
 
-// A stand-in for the main window: one of the program's forms that counts its
-// activations and shows itself again when the dialog unloads.
-class MainWindowStandIn : public QWidget
+// A settings file (none for a null `ini`), and the dialog opened over a plain
+// form in the main window's place; a dialog still open at the end goes too.
+struct OpenedDialog
 {
-public:
-    MainWindowStandIn()
+    testsupport::TempAppFolder folder;
+    QWidget mainWindow;
+    int activations = 0; // of the main window
+    QPointer<Frmparametros> dialog;
+
+    explicit OpenedDialog(const QByteArray &ini = {})
     {
-        setObjectName(QStringLiteral("frmprincipal"));
-        resize(200, 100);
-        platform::registerForm(this, [this] { ++activations; });
+        if (!ini.isNull())
+            folder.writeIni(ini);
+        platform::registerForm(&mainWindow, [this] { ++activations; });
+        open();
     }
-    int activations = 0;
+    ~OpenedDialog() { delete dialog; }
+    // As the main window's Settings entry does: the dialog shown and active,
+    // the main window hidden until the dialog unloads.
+    void open()
+    {
+        dialog = new Frmparametros;
+        QObject::connect(dialog, &Frmparametros::unloaded, &mainWindow, [this] { platform::showForm(&mainWindow); });
+        platform::showForm(dialog);
+        mainWindow.hide();
+        if (!QTest::qWaitForWindowActive(dialog))
+            qWarning("the settings dialog did not become active");
+    }
+    bool unloadedAndBack() { return testsupport::waitFor([this] { return !dialog && mainWindow.isVisible(); }); }
 };
 
-// Opens the dialog (shown, activated) and hides the stand-in, as the main
-// window's Settings entry does.
-inline QPointer<Frmparametros> openSettings(MainWindowStandIn &mainWindow)
-{
-    auto *dialog = new Frmparametros;
-    QObject::connect(dialog, &Frmparametros::unloaded, &mainWindow, [&mainWindow] { platform::showForm(&mainWindow); });
-    platform::showForm(dialog);
-    mainWindow.hide();
-    if (!QTest::qWaitForWindowActive(dialog))
-        qWarning("the settings dialog did not become active");
-    return dialog;
-}
-
-inline QLineEdit *box(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<QLineEdit *>(QLatin1String(name));
-}
-
-inline QPushButton *button(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<QPushButton *>(QLatin1String(name));
-}
+inline QLineEdit *box(QWidget *dialog, const char *name) { return dialog->findChild<QLineEdit *>(QLatin1String(name)); }
 
 inline void click(QWidget *dialog, const char *name)
 {
-    QPushButton *target = button(dialog, name);
-    if (!target)
-        qFatal("no button %s", name);
-    QTest::mouseClick(target, Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
 }
 
-// Waits until the dialog is gone and the stand-in is back.
-inline bool unloadedAndBack(const QPointer<Frmparametros> &dialog, const MainWindowStandIn &mainWindow)
+// Title, front cover, back cover, movie, subtitles.
+inline QStringList boxTexts(QWidget *dialog)
 {
-    return testsupport::waitFor([&] { return dialog.isNull() && mainWindow.isVisible(); });
+    QStringList texts;
+    for (const char *name : {"Txttitulo", "Txtcapa", "Txtcapa2", "Txtfilme", "Txtlegendas"})
+        texts << box(dialog, name)->text();
+    return texts;
 }
 
 } // namespace dialogfixture
