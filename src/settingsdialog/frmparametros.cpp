@@ -49,13 +49,9 @@ void writeSetting(const QString &section, const QString &key, const QString &val
 } // namespace
 
 Frmparametros::Frmparametros(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, startup::FixedWindowFlags)
 {
-    setObjectName(QStringLiteral("Frmparametros"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(platform::applicationTitle());
-    setWindowIcon(startup::windowIcon());
+    startup::setUpForm(this, "Frmparametros", platform::applicationTitle(), ClientWidth, ClientHeight);
     setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     // The window wears the scroll-bar colour. Qt's palette has no role of that
     // name; Midlight is its light grey of the same kind.
@@ -63,7 +59,6 @@ Frmparametros::Frmparametros(QWidget *parent)
     background.setColor(QPalette::Window, background.color(QPalette::Midlight));
     setPalette(background);
     setAutoFillBackground(true);
-    setFixedSize(platform::twipsSize(ClientWidth, ClientHeight));
 
     buildControls();
     platform::registerForm(this, [this] { activate(); });
