@@ -4,197 +4,121 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-// One start of the program: a splash over a stand-in main window. The log
-// records the main window's load step and every show() of it, and every close
-// of the splash (with the counter at that moment).
-struct Start : QObject
+// Logs every show() of it, also of one already shown.
+struct StandInMain : QWidget
 {
-    struct StandInMain : QWidget
+    QStringList &log;
+    explicit StandInMain(QStringList &l) : log(l) { log << QStringLiteral("main loaded"); }
+    void setVisible(bool visible) override
     {
-        QStringList &log;
-        explicit StandInMain(QStringList &l) : log(l) { log << QStringLiteral("main loaded"); }
-        void setVisible(bool visible) override
-        {
-            if (visible)
-                log << QStringLiteral("main shown");
-            QWidget::setVisible(visible);
-        }
-    };
-
-    QStringList log;
-    QPointer<StandInMain> main;
-    QPointer<frmSplash> splash;
-    int counterAtClose = -1;
-    int asked = 0; // the main window asked for: once a pass, and to show it
-    QTimer ticker;
-
-    Start()
-    {
-        splash = new frmSplash([this]() -> QWidget * {
-            ++asked;
-            if (!main)
-                main = new StandInMain(log);
-            return main;
-        });
-        splash->installEventFilter(this);
-    }
-    ~Start() override
-    {
-        delete main.data();
-        delete splash.data();
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Close) {
-            log << QStringLiteral("splash closed");
-            counterAtClose = splash->counter();
-        }
-        return false;
-    }
-    // Runs `action` in the wait loop's event processing once `passes` are done
-    // (0: in the very first pass, before the main window exists).
-    void at(int passes, std::function<void()> action)
-    {
-        connect(&ticker, &QTimer::timeout, this, [this, passes, action] {
-            if (splash && splash->counter() >= passes) {
-                ticker.stop();
-                action();
-            }
-        });
-        ticker.start(0);
-    }
-    void clickAt(QPoint pos) // on whatever lies there, as a user's click
-    {
-        QWidget *target = splash->childAt(pos) ? splash->childAt(pos) : splash.data();
-        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(splash, pos));
+        if (visible)
+            log << QStringLiteral("main shown");
+        QWidget::setVisible(visible);
     }
 };
 
-const QStringList byCounting{QStringLiteral("main loaded"), QStringLiteral("splash closed"),
-                             QStringLiteral("main shown")};
-const QStringList byUser{QStringLiteral("main loaded"), QStringLiteral("main shown"),
-                         QStringLiteral("splash closed")};
-
-} // namespace
+const QStringList byCounting{"main loaded", "splash closed", "main shown"};
+const QStringList byUser{"main loaded", "main shown", "splash closed"};
+enum Input { Nothing = -1, Click = 0, WindowManagerClose = -2, HeldKeyAndMore = -3 }; // or a key
 
 class tst_frmsplash : public QObject
 {
     Q_OBJECT
+    QStringList m_log; // the main window's load step and showing, every close of the splash
+    QPointer<StandInMain> m_main;
+    QPointer<frmSplash> m_splash;
+    int m_counterAtClose = -1; // the splash's counter at its last close
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close) {
+            m_log << QStringLiteral("splash closed");
+            m_counterAtClose = m_splash->counter();
+        }
+        return false;
+    }
+    void clickAt(QPoint pos) // on whatever lies there, as a user's click
+    {
+        QWidget *target = m_splash->childAt(pos) ? m_splash->childAt(pos) : m_splash.data();
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(m_splash, pos));
+    }
+
 private slots:
-    void picturesAtTheirOwnSize()
+    void init()
     {
-        Start s;
-        QCOMPARE(s.splash->size(), QSize(492, 253));
-        for (auto [name, place] : {std::pair{"Image2", QRect(82, 60, 333, 99)},
-                                   std::pair{"Image1", QRect(234, 156, 177, 42)}}) {
-            auto *picture = s.splash->findChild<QLabel *>(QLatin1String(name));
-            QVERIFY2(picture, name);
-            QCOMPARE(QRect(picture->mapTo(s.splash, QPoint()), picture->size()), place);
-            QCOMPARE(picture->pixmap().size(), place.size());
-        }
+        m_log.clear();
+        m_splash = new frmSplash([this]() -> QWidget * { return m_main ? m_main : (m_main = new StandInMain(m_log)); });
+        m_splash->installEventFilter(this);
     }
+    void cleanup() { delete m_main.data(); delete m_splash.data(); }
 
-    void withNoInputHandsOverAfterTheCount()
+    void handOver_data()
     {
-        Start s;
-        bool waitingAsDesigned = false;
-        s.at(1000, [&] {
-            const QRect screen = s.splash->screen()->geometry();
-            waitingAsDesigned = QApplication::activeWindow() == s.splash && s.main && !s.main->isVisible()
-                                && qAbs(s.splash->frameGeometry().center().x() - screen.center().x()) <= 1
-                                && qAbs(s.splash->frameGeometry().center().y() - screen.center().y()) <= 1;
-        });
-        s.splash->load();
-
-        QVERIFY(waitingAsDesigned); // centred, active, main window made but hidden
-        QCOMPARE(s.log, byCounting);
-        QCOMPARE(s.counterAtClose, frmSplash::WaitPasses);
-        QCOMPARE(s.asked, frmSplash::WaitPasses + 1);
-        QTRY_VERIFY(!s.splash); // unloaded
+        QTest::addColumn<int>("passes"); // the input comes once this many passes are done
+        QTest::addColumn<int>("input");
+        QTest::addColumn<QPoint>("pos"); // of a click; the frame is (10, 4, 472, 237)
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("no input") << 1000 << int(Nothing) << QPoint() << byCounting;
+        QTest::newRow("window manager close") << 1000 << int(WindowManagerClose) << QPoint()
+                                              << QStringList{"main loaded", "splash closed", "splash closed", "main shown"};
+        QTest::newRow("letter") << 1000 << int(Qt::Key_Q) << QPoint() << byUser;
+        QTest::newRow("Enter") << 1000 << int(Qt::Key_Return) << QPoint() << byUser;
+        QTest::newRow("left arrow") << 1000 << int(Qt::Key_Left) << QPoint() << byCounting;
+        QTest::newRow("frame") << 1000 << int(Click) << QPoint(30, 200) << byUser;
+        QTest::newRow("banner") << 1000 << int(Click) << QPoint(150, 100) << byCounting;
+        QTest::newRow("second picture") << 1000 << int(Click) << QPoint(300, 175) << byCounting;
+        QTest::newRow("margin") << 1000 << int(Click) << QPoint(4, 120) << byCounting;
+        // Before the main window is made: showing it makes it.
+        QTest::newRow("letter in the first pass") << 0 << int(Qt::Key_A) << QPoint() << byUser;
+        QTest::newRow("held key and more input") << 0 << int(HeldKeyAndMore) << QPoint() << byUser;
     }
-
-    void inputDuringTheWait_data()
+    void handOver()
     {
-        QTest::addColumn<int>("key"); // 0: a click at `pos`
-        QTest::addColumn<QPoint>("pos");
-        QTest::addColumn<bool>("handsOver");
-        for (auto [name, key] : {std::pair{"letter", Qt::Key_Q}, {"digit", Qt::Key_7}, {"Enter", Qt::Key_Return},
-                                 {"keypad Enter", Qt::Key_Enter}, {"Esc", Qt::Key_Escape},
-                                 {"space", Qt::Key_Space}, {"Tab", Qt::Key_Tab}})
-            QTest::newRow(name) << int(key) << QPoint() << true;
-        for (auto [name, key] : {std::pair{"left", Qt::Key_Left}, {"F1", Qt::Key_F1}, {"shift", Qt::Key_Shift}})
-            QTest::newRow(name) << int(key) << QPoint() << false;
-        // Splash coordinates: the frame is (10, 4, 472, 237).
-        QTest::newRow("frame, left") << 0 << QPoint(30, 200) << true;
-        QTest::newRow("frame, right") << 0 << QPoint(450, 120) << true;
-        QTest::newRow("banner") << 0 << QPoint(150, 100) << false;
-        QTest::newRow("second picture") << 0 << QPoint(300, 175) << false;
-        QTest::newRow("margin") << 0 << QPoint(4, 120) << false;
-    }
-    void inputDuringTheWait()
-    {
-        QFETCH(int, key);
+        QFETCH(int, passes);
+        QFETCH(int, input);
         QFETCH(QPoint, pos);
-        QFETCH(bool, handsOver);
-        Start s;
-        s.at(1000, [&] { key ? QTest::keyClick(s.splash, Qt::Key(key)) : s.clickAt(pos); });
-        s.splash->load();
-
-        QCOMPARE(s.log, handsOver ? byUser : byCounting);
-        if (handsOver) { // at once: the loop stops with the handler
-            QVERIFY(s.counterAtClose >= 1000 && s.counterAtClose < frmSplash::WaitPasses);
-            if (s.splash)
-                QCOMPARE(s.splash->counter(), s.counterAtClose);
-        }
-    }
-
-    void keyInTheFirstPassStillShowsAMainWindow()
-    {
-        Start s;
-        s.at(0, [&] { QTest::keyClick(s.splash, Qt::Key_A); });
-        s.splash->load();
-        QCOMPARE(s.log, byUser); // showing it created it
-        QCOMPARE(s.counterAtClose, 0);
-    }
-
-    void heldAndRepeatedKeysHandOverOnce()
-    {
-        Start s;
-        s.at(0, [&] {
-            for (int i = 0; i < 4; ++i) { // a held key and its repeats
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"), i > 0);
-                QApplication::sendEvent(s.splash, &press);
+        QFETCH(QStringList, log);
+        bool waitingAsDesigned = false, stillShown = false;
+        QTimer ticker; // runs the input in the wait loop's event processing
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            if (!m_splash || m_splash->counter() < passes)
+                return;
+            ticker.stop();
+            // Centred, active by then; the main window made in the first pass, but hidden.
+            const QPoint offCentre = m_splash->frameGeometry().center() - m_splash->screen()->geometry().center();
+            waitingAsDesigned = (passes == 0 || QApplication::activeWindow() == m_splash)
+                                && bool(m_main) == (passes > 0) && !(m_main && m_main->isVisible())
+                                && qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1;
+            if (input > 0) {
+                QTest::keyClick(m_splash, Qt::Key(input));
+            } else if (input == Click) {
+                clickAt(pos);
+            } else if (input == WindowManagerClose) {
+                QCloseEvent close; // to the native window
+                QApplication::sendEvent(m_splash->windowHandle(), &close);
+            } else if (input == HeldKeyAndMore) {
+                for (int i = 0; i < 4; ++i) { // a held key and its repeats
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"), i > 0);
+                    QApplication::sendEvent(m_splash, &press);
+                }
+                QTest::keyClick(m_splash, Qt::Key_Return);
+                clickAt(QPoint(30, 200));
+                QApplication::postEvent(m_splash, new QKeyEvent(QEvent::KeyPress, Qt::Key_B, {}, QStringLiteral("b")));
             }
-            QTest::keyClick(s.splash, Qt::Key_Return);
-            s.clickAt(QPoint(30, 200));
-            QApplication::postEvent(s.splash, new QKeyEvent(QEvent::KeyPress, Qt::Key_B, {}, QStringLiteral("b")));
+            stillShown = m_splash && m_splash->isVisible();
         });
-        s.splash->load();
-        QTest::qWait(20); // let the posted key arrive, wherever it goes
-        QCOMPARE(s.log, byUser);
-    }
-
-    void windowSystemCannotCloseTheWaitingSplash()
-    {
-        Start s;
-        bool stillVisible = false;
-        s.at(1000, [&] {
-            QCloseEvent close; // to the native window, as a window manager's close
-            QApplication::sendEvent(s.splash->windowHandle(), &close);
-            stillVisible = s.splash && s.splash->isVisible();
-        });
-        s.splash->load();
-        QVERIFY(stillVisible);
-        QCOMPARE(s.log, QStringList({QStringLiteral("main loaded"), QStringLiteral("splash closed"),
-                                     QStringLiteral("splash closed"), QStringLiteral("main shown")}));
-        QCOMPARE(s.counterAtClose, frmSplash::WaitPasses);
+        ticker.start(0);
+        m_splash->load();
+        QTRY_VERIFY(!m_splash); // unloaded, and any input still on its way arrived
+        QVERIFY(waitingAsDesigned);
+        QCOMPARE(stillShown, log != byUser);
+        QCOMPARE(m_log, log);
+        // By the user: at once, the loop stops with the handler.
+        QCOMPARE(m_counterAtClose, log == byUser ? passes : frmSplash::WaitPasses);
     }
 };
 
