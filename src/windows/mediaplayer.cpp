@@ -284,14 +284,14 @@ void MediaPlayer::buildContextMenu()
             m_menu->addSeparator();
     }
     connect(m_menu, &QMenu::aboutToShow, this, [this, sizes] {
-        const bool playing = m_player->playbackState() == QMediaPlayer::PlayingState;
+        // The menu offers what the buttons offer: no Play over an error line.
         for (QAction *action : m_menu->actions()) {
             if (action->objectName() == QLatin1String("menuPlay"))
-                action->setEnabled(!playing && !m_player->source().isEmpty());
+                action->setEnabled(m_play->isEnabled());
             else if (action->objectName() == QLatin1String("menuPause"))
-                action->setEnabled(playing);
+                action->setEnabled(m_pause->isEnabled());
             else if (action->objectName() == QLatin1String("menuStop"))
-                action->setEnabled(m_player->playbackState() != QMediaPlayer::StoppedState);
+                action->setEnabled(m_stop->isEnabled());
         }
         for (QAction *action : sizes->actions())
             action->setChecked(action->data().toInt() == int(m_displaySize));
