@@ -69,16 +69,23 @@ void settle(QWidget *window)
     QCoreApplication::processEvents();
 }
 
-double timeHintsWindow()
+// Opens the hints window as the main window does and waits for its pages.
+frmopdicas *openFilledHints()
 {
-    QElapsedTimer clock;
-    clock.start();
     auto *form = new frmopdicas;
     bool filled = false;
     QObject::connect(form->page(2), &QPlainTextEdit::textChanged, [&] { filled = true; });
     platform::showForm(form);
     if (!QTest::qWaitFor([&] { return filled; }, 60000))
         qFatal("the hints window did not fill its pages");
+    return form;
+}
+
+double timeHintsWindow()
+{
+    QElapsedTimer clock;
+    clock.start();
+    frmopdicas *form = openFilledHints();
     settle(form);
     const double ms = clock.nsecsElapsed() / 1e6;
     delete form;
@@ -113,12 +120,7 @@ double timeBareEdits(const QStringList &texts)
 // Milliseconds a page-down takes, painted, in the middle of a 10 MiB page.
 double timeScrolling()
 {
-    auto *form = new frmopdicas;
-    bool filled = false;
-    QObject::connect(form->page(2), &QPlainTextEdit::textChanged, [&] { filled = true; });
-    platform::showForm(form);
-    if (!QTest::qWaitFor([&] { return filled; }, 60000))
-        qFatal("the hints window did not fill its pages");
+    frmopdicas *form = openFilledHints();
     QPlainTextEdit *page = form->page(0);
     QScrollBar *bar = page->verticalScrollBar();
     QElapsedTimer clock;

@@ -81,6 +81,18 @@ BoxAnswerer::~BoxAnswerer()
     delete m_impl;
 }
 
+struct stat statOf(const QString &path)
+{
+    struct stat info = {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+bool setMode(const QString &path, unsigned mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
     return QTest::qWaitFor(condition, ms);

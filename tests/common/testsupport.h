@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -57,6 +58,10 @@ private:
     Impl *m_impl;
     std::shared_ptr<QList<SeenBox>> m_seen;
 };
+
+// A file's status, and changing its permission bits.
+struct stat statOf(const QString &path);
+bool setMode(const QString &path, unsigned mode);
 
 // Processes events until `condition` holds or `ms` pass; returns the condition.
 bool waitFor(const std::function<bool()> &condition, int ms = 5000);

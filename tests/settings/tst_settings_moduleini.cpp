@@ -16,23 +16,14 @@ using namespace Qt::StringLiterals;
 using testsupport::BoxAnswerer;
 using testsupport::TempAppFolder;
 
+using testsupport::setMode;
+using testsupport::statOf;
+
 namespace {
 
 const QByteArray kDisc = "; settings of the demo disc\r\n[main]\r\nTitle=TrevLIN\r\n\r\n"
                          "[path]\r\nbackcover = D:\\divxb.jpg\r\nMediaplayer=D:\\mp\\setup.exe /q\r\n\r\n"
                          "[settings]\r\nblockset=no\r\n";
-
-struct stat statOf(const QString &path)
-{
-    struct stat info = {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info;
-}
-
-bool setMode(const QString &path, unsigned mode)
-{
-    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
-}
 
 } // namespace
 

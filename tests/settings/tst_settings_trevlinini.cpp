@@ -16,6 +16,9 @@
 using namespace Qt::StringLiterals;
 using testsupport::TempAppFolder;
 
+using testsupport::setMode;
+using testsupport::statOf;
+
 namespace {
 
 const bool kRoot = ::geteuid() == 0;
@@ -35,18 +38,6 @@ Run runTool(const QStringList &args, bool unprivileged = false)
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-struct stat statOf(const QString &path)
-{
-    struct stat info = {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info;
-}
-
-bool setMode(const QString &path, unsigned mode)
-{
-    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
 const QByteArray kDisc = "[main]\r\nTitle=TrevLIN\r\n[settings]\r\nblockset=no\r\n";
