@@ -8,6 +8,8 @@
 #include "settings/moduleini.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +64,14 @@ int main(int argc, char **argv)
     if (command == QLatin1String("get")) {
         if (args.size() != 3)
             return badUsage(QStringLiteral("get takes FILE SECTION KEY"));
+        // A missing file reads as empty, as in the program; one that is there
+        // but cannot be read is an error, not an empty value.
+        QFile file(args[0]);
+        if (file.exists() && (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))) {
+            put(stderr, "trevlin-ini: cannot read " + args[0].toUtf8() + ": "
+                            + (QFileInfo(file).isDir() ? QByteArray("it is a folder") : file.errorString().toUtf8()) + '\n');
+            return 1;
+        }
         put(stdout, readIniFile(args[0], args[1], args[2]).toUtf8() + '\n');
         return 0;
     }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace platform {
 namespace {
@@ -61,16 +62,23 @@ void setEndProgramHandler(std::function<void()> handler)
     endHandler() = std::move(handler);
 }
 
+// A box on the heap, watched: should its owner go while it is open, the owner
+// takes it along and nothing is deleted twice.
+static void runBox(QMessageBox::Icon icon, const QString &caption, const QString &text, QWidget *owner)
+{
+    const QPointer<QMessageBox> box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    box->exec();
+    delete box.data();
+}
+
 void showOkMessage(QWidget *owner, const QString &text, const QString &caption)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
-    box.exec();
+    runBox(QMessageBox::NoIcon, caption, text, owner);
 }
 
 void reportError(QWidget *owner, const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, owner);
-    box.exec();
+    runBox(QMessageBox::Warning, applicationTitle(), text, owner);
 }
 
 } // namespace platform

@@ -30,8 +30,10 @@ struct WriteOutcome
     QString reason;  // why the file was not written, in English
 };
 
-// Writes atomically (a crash or a full disc never leaves half a file). A file
-// that may not be written, one on a read-only medium, a name or value that
+// Writes atomically through a new file renamed over the old one, so a crash or
+// a full disc never leaves half a file. Only where the folder itself may not be
+// written (a writable file in a read-only folder) is the file rewritten in
+// place, which cannot be atomic. A file that may not be written, one on a read-only medium, a name or value that
 // cannot be one line of the file, or text the file's encoding cannot hold
 // makes it fail with the file untouched.
 WriteOutcome writeIniFile(const QString &path, const QString &section, const QString &key,

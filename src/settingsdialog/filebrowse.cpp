@@ -22,22 +22,26 @@ void setFileOpenerForTests(FileOpener replacement)
 
 std::optional<QString> openWithFileDialog(QWidget *parent, const BrowseRequest &request)
 {
-    QFileDialog dialog(parent, request.title, request.directory);
-    dialog.setObjectName(QStringLiteral("browseDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // On the heap and watched: should the settings dialog go while this one
+    // is open, it takes this one with it, and nothing is deleted twice.
+    const QPointer<QFileDialog> dialog = new QFileDialog(parent, request.title, request.directory);
+    dialog->setObjectName(QStringLiteral("browseDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
     // The descriptions already name their patterns; the bracketed copy that
     // Qt needs stays out of the filter box.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(request.nameFilters);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilters(request.nameFilters);
     if (!request.nameFilters.isEmpty())
-        dialog.selectNameFilter(request.nameFilters.first());
+        dialog->selectNameFilter(request.nameFilters.first());
     if (!request.selectedFile.isEmpty())
-        dialog.selectFile(request.selectedFile);
-    if (dialog.exec() != QDialog::Accepted)
+        dialog->selectFile(request.selectedFile);
+    const int result = dialog->exec();
+    if (!dialog)
         return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty())
+    const QStringList files = dialog->selectedFiles();
+    delete dialog.data();
+    if (result != QDialog::Accepted || files.isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(files.first());
 }

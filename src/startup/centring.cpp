@@ -1,6 +1,5 @@
 #include "startup/centring.h"
 
-#include "platform/application.h"
 #include "platform/twips.h"
 
 #include <QGuiApplication>
@@ -40,7 +39,8 @@ void centreWindow(QWidget *window)
                                       float(platform::pixelsToTwips(outer.height())));
         window->move(window->frameGeometry().x(), area.y() + platform::twips(top));
     } catch (const CentringFault &fault) {
-        platform::reportError(window, QString::fromUtf8(fault.what()));
+        // Centring runs on activation, where a box would come back every time.
+        qWarning("%s: %s", qPrintable(window->objectName()), fault.what());
     }
 }
 

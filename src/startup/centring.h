@@ -21,7 +21,7 @@ float centredEdge(float screenTwips, float outerTwips);
 // Places `window` in the centre of its screen: Left first, then Top, from the
 // window's outer (frame) size. A window larger than the screen gets a negative
 // edge and sits partly off screen. On a fault the window stays where it was
-// and the fault is reported.
+// and the fault goes to the log.
 void centreWindow(QWidget *window);
 
 } // namespace startup

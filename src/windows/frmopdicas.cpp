@@ -51,6 +51,10 @@ QPlainTextEdit *makePage(QWidget *parent, int index)
 // The whole text of the file at `path`, opened exactly as given (a relative
 // name from the working folder) and closed again before this returns; or one
 // line naming the file and why it could not be read.
+// Text files run to a few hundred KiB; a path that names the movie by mistake
+// must not fill memory and hold the window.
+constexpr qint64 LargestPage = 64 * 1024 * 1024;
+
 QString readPageText(const QString &path)
 {
     if (path.isEmpty())
@@ -62,6 +66,10 @@ QString readPageText(const QString &path)
     // A pipe or a device would hold the window on open or read: not a page.
     if (info.exists() && !info.isFile() && !info.isDir())
         return cannotOpen(QObject::tr("it is not an ordinary file"));
+    if (info.isFile() && info.size() > LargestPage)
+        return cannotOpen(QObject::tr("it is too large to show (%1 MiB; a page holds at most %2 MiB)")
+                              .arg(info.size() / (1024 * 1024))
+                              .arg(LargestPage / (1024 * 1024)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (!info.exists())

@@ -78,6 +78,11 @@ void TestTrevlinIni::setAndGetInUtf8()
     QCOMPARE(runTool({"set", path, "main", "title", greek}).exitCode, 0);
     QCOMPARE(dir.readIni(), "[main]\nTitle=" + greek.toUtf8() + "\n\xC3\xA9=1\n");
     QCOMPARE(get(), greek.toUtf8() + '\n');
+
+    // A settings file that is there but cannot be read is no empty value.
+    const Run folder = runTool({"get", dir.path(), "main", "title"});
+    QCOMPARE(folder.exitCode, 1);
+    QVERIFY(folder.err.contains("it is a folder"));
 }
 
 void TestTrevlinIni::usage()

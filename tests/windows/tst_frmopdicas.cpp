@@ -141,6 +141,8 @@ private slots:
         QTest::newRow("folder") << "folder" << QByteArray() << "Cannot open \"folder\": it is a folder, not a file.";
         QTest::newRow("unreadable") << "secret.txt" << QByteArray() << "Cannot open \"secret.txt\": the file may not be read.";
         QTest::newRow("pipe") << "pipe.txt" << QByteArray() << "Cannot open \"pipe.txt\": it is not an ordinary file.";
+        QTest::newRow("too large") << "movie.avi" << QByteArray()
+                                   << "Cannot open \"movie.avi\": it is too large to show (700 MiB; a page holds at most 64 MiB).";
     }
     void hintsPage()
     {
@@ -157,6 +159,9 @@ private slots:
         m_folder->writeFile(QStringLiteral("secret.txt"), "hidden");
         QFile::setPermissions(m_folder->filePath(QStringLiteral("secret.txt")), QFileDevice::Permissions());
         // Opening a pipe nobody writes to would wait for ever.
+        QFile movie(m_folder->filePath(QStringLiteral("movie.avi")));
+        QVERIFY(movie.open(QIODevice::WriteOnly) && movie.resize(700LL * 1024 * 1024)); // sparse: no disc used
+        movie.close();
         QVERIFY(::mkfifo(QFile::encodeName(m_folder->filePath(QStringLiteral("pipe.txt"))).constData(), 0600) == 0);
         m_folder->writeIni(iniNaming(m_folder->filePath(QStringLiteral("options.txt")), stored, QStringLiteral("faq.txt")));
 
@@ -164,7 +169,8 @@ private slots:
         QPointer<frmopdicas> form = open();
         QVERIFY(showAndActivate(form));
         QCOMPARE(texts(form), QStringList({"The options.", text, "The questions."}));
-        QCOMPARE(form->page(1)->horizontalScrollBar()->maximum() > 0, text.size() > 1000);
+        if (text.size() > 1000) // long lines scroll sideways
+            QVERIFY(form->page(1)->horizontalScrollBar()->maximum() > 0);
         QTest::qWait(50);
         QCOMPARE(boxes.count(), 0);
         QVERIFY(form);
