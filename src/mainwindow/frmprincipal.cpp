@@ -99,7 +99,7 @@ void frmprincipal::buildControls()
     setStatusBar(status);
 
     // The cover tabs enclose the "Movie Covers" frame; both covers share one place.
-    m_tabs = new startup::TabStrip(m_surface, {true, true, true, false, 1});
+    m_tabs = new startup::TabStrip(m_surface);
     m_tabs->setObjectName(QStringLiteral("Tabcapas1"));
     m_tabs->setGeometry(twipsRect(150, 720, 3975, 5415));
     m_tabs->setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));

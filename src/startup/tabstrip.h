@@ -18,11 +18,9 @@ struct ImageList
 
 struct TabStripStyle
 {
-    bool hotTrack = true;
-    bool flatSeparators = true;
+    bool hotTrack = true;    // a tab lights up under the mouse
     bool flatButtons = true;
-    bool buttons = false; // tabs drawn as buttons, with no pane under them
-    int coolTabs = 0;
+    bool buttons = false;    // tabs drawn as buttons, with no pane under them
 };
 
 class TabStrip : public QWidget

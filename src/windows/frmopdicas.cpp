@@ -101,9 +101,6 @@ frmopdicas::frmopdicas(QWidget *parent)
 
     startup::TabStripStyle style;
     style.buttons = true;
-    style.flatButtons = true;
-    style.flatSeparators = true;
-    style.hotTrack = true;
     m_tabs = new startup::TabStrip(this, style);
     m_tabs->setObjectName(QStringLiteral("tabopçoes"));
     m_tabs->setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
