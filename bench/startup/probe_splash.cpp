@@ -6,7 +6,7 @@
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "startup/designstyle.h"
+#include "widgets/designstyle.h"
 #include "startup/frmsplash.h"
 
 #include <QApplication>
@@ -16,7 +16,7 @@ int main(int argc, char **argv)
     choosePlatformLikeTheProgram();
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::applicationTitle());
-    QApplication::setWindowIcon(startup::windowIcon());
+    QApplication::setWindowIcon(widgets::windowIcon());
     std::printf("application-ns %lld\n", monotonicNs());
 
     platform::FormHolder<frmprincipal> mainWindow;

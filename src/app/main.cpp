@@ -3,7 +3,7 @@
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "startup/designstyle.h"
+#include "widgets/designstyle.h"
 #include "startup/frmsplash.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(TREVLIN_VERSION));
-    QApplication::setWindowIcon(startup::windowIcon());
+    QApplication::setWindowIcon(widgets::windowIcon());
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });

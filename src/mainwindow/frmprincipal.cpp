@@ -5,10 +5,10 @@
 #include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "settingsdialog/frmparametros.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
-#include "startup/modulemsgbox.h"
-#include "startup/tabstrip.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
+#include "widgets/modulemsgbox.h"
+#include "widgets/tabstrip.h"
 #include "windows/frmacerca.h"
 #include "windows/frmopdicas.h"
 #include "windows/frmplayer.h"
@@ -56,13 +56,13 @@ frmprincipal::frmprincipal(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmprincipal"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(startup::windowIcon());
+    setWindowIcon(widgets::windowIcon());
     buildControls();
     buildMenus();
     setFixedSize(sizeHint());
 
     // Load step: the cover tabs, both with the one icon of the strip's list.
-    m_tabs->attachImageList({{QIcon(startup::picture(QStringLiteral(":/trevlin/tabs/cover.png")))}});
+    m_tabs->attachImageList({{QIcon(widgets::picture(QStringLiteral(":/trevlin/tabs/cover.png")))}});
     m_tabs->addTab(QStringLiteral("Front"), 0, true, QStringLiteral("Front"), 1000);
     m_tabs->addTab(QStringLiteral("Back"), 0, true, QStringLiteral("Back"), 2000);
 
@@ -99,10 +99,10 @@ void frmprincipal::buildControls()
     setStatusBar(status);
 
     // The cover tabs enclose the "Movie Covers" frame; both covers share one place.
-    m_tabs = new startup::TabStrip(m_surface);
+    m_tabs = new widgets::TabStrip(m_surface);
     m_tabs->setObjectName(QStringLiteral("Tabcapas1"));
     m_tabs->setGeometry(twipsRect(150, 720, 3975, 5415));
-    m_tabs->setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
+    m_tabs->setFont(widgets::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     m_framcapa = new QGroupBox(QStringLiteral("Movie Covers"), m_surface);
     m_framcapa->setObjectName(QStringLiteral("Framcapa"));
     m_framcapa->setGeometry(twipsRect(390, 1200, 3495, 4695));
@@ -120,7 +120,7 @@ void frmprincipal::buildControls()
         cover->setAutoFillBackground(true);
         m_covers[i] = cover;
     }
-    connect(m_tabs, &startup::TabStrip::tabClick, this, [this] { switchCovers(); });
+    connect(m_tabs, &widgets::TabStrip::tabClick, this, [this] { switchCovers(); });
 
     // "Movie Title" frame: two overlapping labels draw one shadowed title.
     m_framtit = new QGroupBox(QStringLiteral("Movie Title"), m_surface);
@@ -128,7 +128,7 @@ void frmprincipal::buildControls()
     m_framtit->setGeometry(twipsRect(120, 6300, 6975, 1005));
     m_framtit->setMouseTracking(true);
     m_framtit->installEventFilter(this);
-    const QFont titleFont = startup::designFont(QStringLiteral("Arial Black"), 15.75, true, true);
+    const QFont titleFont = widgets::designFont(QStringLiteral("Arial Black"), 15.75, true, true);
     const QRect titleGeometry[2] = {twipsRect(120, 360, 6735, 405), twipsRect(90, 300, 6735, 405)};
     for (int i = 1; i >= 0; --i) {
         auto *title = new QLabel(m_framtit);
@@ -146,7 +146,7 @@ void frmprincipal::buildControls()
         m_titles[i] = title;
     }
 
-    startup::makeHeadingLabel(m_surface, QStringLiteral(" Main Menu"), twipsRect(120, 240, 6975, 375));
+    widgets::makeHeadingLabel(m_surface, QStringLiteral(" Main Menu"), twipsRect(120, 240, 6975, 375));
     makeLine(m_surface, "Line1_0", 120, Qt::white);
     makeLine(m_surface, "Line1_1", 0, QColor(128, 128, 128));
 }
@@ -178,7 +178,7 @@ void frmprincipal::buildToolbar(QWidget *container)
             separator->setProperty("index", b.index - 1);
         }
         QAction *action = m_toolbar->addAction(
-            QIcon(startup::picture(QStringLiteral(":/trevlin/toolbar/%1.png").arg(QLatin1String(b.icon)))),
+            QIcon(widgets::picture(QStringLiteral(":/trevlin/toolbar/%1.png").arg(QLatin1String(b.icon)))),
             QLatin1String(b.caption));
         action->setObjectName(QStringLiteral("Toolbar1_button%1").arg(b.index));
         action->setProperty("index", b.index);
@@ -253,7 +253,7 @@ void frmprincipal::buildMenus()
 
 void frmprincipal::activate()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
     setWindowTitle(platform::applicationTitle());
     loadCover(m_covers[0], ReadINI(QStringLiteral("path"), QStringLiteral("frontcover")));
     loadCover(m_covers[1], ReadINI(QStringLiteral("path"), QStringLiteral("backcover")));
@@ -344,7 +344,7 @@ bool frmprincipal::eventFilter(QObject *watched, QEvent *event)
 
 void frmprincipal::switchCovers()
 {
-    startup::switchPages(m_tabs, {m_covers[0], m_covers[1]}, CoverLeft);
+    widgets::switchPages(m_tabs, {m_covers[0], m_covers[1]}, CoverLeft);
 }
 
 void frmprincipal::confirmExit()

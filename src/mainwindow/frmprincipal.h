@@ -15,7 +15,7 @@ class Frmparametros;
 class Frmplayer;
 class frmAcerca;
 class frmopdicas;
-namespace startup { class TabStrip; }
+namespace widgets { class TabStrip; }
 
 class frmprincipal : public QMainWindow
 {
@@ -52,7 +52,7 @@ private:
     QGroupBox *m_framtit = nullptr;
     QToolBar *m_toolbar = nullptr;
     QWidget *m_surface = nullptr;
-    startup::TabStrip *m_tabs = nullptr;
+    widgets::TabStrip *m_tabs = nullptr;
     QLabel *m_covers[2] = {};
     QLabel *m_titles[2] = {};
     QAction *m_param = nullptr;

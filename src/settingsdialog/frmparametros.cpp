@@ -5,9 +5,9 @@
 #include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "settingsdialog/filebrowse.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
-#include "startup/mofficeborder.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
+#include "widgets/mofficeborder.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -49,10 +49,10 @@ void writeSetting(const QString &section, const QString &key, const QString &val
 } // namespace
 
 Frmparametros::Frmparametros(QWidget *parent)
-    : QWidget(parent, startup::FixedWindowFlags)
+    : QWidget(parent, widgets::FixedWindowFlags)
 {
-    startup::setUpForm(this, "Frmparametros", platform::applicationTitle(), ClientWidth, ClientHeight);
-    setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
+    widgets::setUpForm(this, "Frmparametros", platform::applicationTitle(), ClientWidth, ClientHeight);
+    setFont(widgets::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     // The window wears the scroll-bar colour. Qt's palette has no role of that
     // name; Midlight is its light grey of the same kind.
     QPalette background = palette();
@@ -96,7 +96,7 @@ QPushButton *Frmparametros::makeButton(QWidget *parent, const char *name, const 
 
 void Frmparametros::buildControls()
 {
-    startup::makeHeadingLabel(this, QStringLiteral(" Settings"), twipsRect(120, 120, 6375, 375));
+    widgets::makeHeadingLabel(this, QStringLiteral(" Settings"), twipsRect(120, 120, 6375, 375));
 
     // The frame comes first so that the boxes and buttons laid over it stay on top.
     m_frame = new QGroupBox(QStringLiteral("Ini Settings"), this);
@@ -180,7 +180,7 @@ void Frmparametros::connectBrowse(QPushButton *button, OpenFileComponent *compon
 
 void Frmparametros::activate()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
     const QList<QWidget *> flat{m_txttitulo,   m_txtcapa,      m_txtcapa2,    m_txtfilme,
                                 m_txtlegendas, m_cmdproccapa,  m_cmdproccapa2, m_cmdprocfilme,
                                 m_cmdproclege, m_cmdaplicar,   m_cmdcancel,    m_cmddefault};

@@ -2,8 +2,8 @@
 
 #include "platform/forms.h"
 #include "platform/twips.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,7 +20,7 @@ namespace {
 // reach the frame underneath.
 QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &place)
 {
-    QLabel *picture = startup::makePicture(parent, name, resource, place);
+    QLabel *picture = widgets::makePicture(parent, name, resource, place);
     picture->setAttribute(Qt::WA_NoMousePropagation);
     return picture;
 }
@@ -42,7 +42,7 @@ frmSplash::frmSplash(MainWindow mainWindow, QWidget *parent)
     // bar, caption or control box, and it still takes the keyboard focus.
     // The caption is never drawn (no title bar); it names the window for
     // window lists and screen readers, apart from the main window's "Trevlin".
-    startup::setUpForm(this, "frmSplash", QStringLiteral("Starting Trevlin"), 7380, 3795);
+    widgets::setUpForm(this, "frmSplash", QStringLiteral("Starting Trevlin"), 7380, 3795);
     setFocusPolicy(Qt::StrongFocus);
     // The window shows the menu-text colour, the frame the button-text colour:
     // both black in the usual colour scheme.
@@ -76,7 +76,7 @@ int frmSplash::counter() const
 
 void frmSplash::load()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
 
     // Key and click handlers run nested inside the event processing of a pass;
     // once one of them has handed over, the loop leaves without another step.

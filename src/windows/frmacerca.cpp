@@ -3,8 +3,8 @@
 #include "platform/application.h"
 #include "platform/forms.h"
 #include "platform/twips.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
 #include "startup/version.h"
 
 #include <QKeyEvent>
@@ -44,10 +44,10 @@ QPoint twipsPoint(double x, double y)
 } // namespace
 
 frmAcerca::frmAcerca(QWidget *parent)
-    : QWidget(parent, (startup::FixedWindowFlags & ~Qt::Window) | Qt::Tool)
+    : QWidget(parent, (widgets::FixedWindowFlags & ~Qt::Window) | Qt::Tool)
 {
-    startup::setUpForm(this, "frmAcerca", QStringLiteral("About ") + platform::applicationTitle(), 5625, 5070);
-    setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
+    widgets::setUpForm(this, "frmAcerca", QStringLiteral("About ") + platform::applicationTitle(), 5625, 5070);
+    setFont(widgets::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     // White text on black; the labels are transparent, so the black shows
     // through them.
     QPalette palette = this->palette();
@@ -58,9 +58,9 @@ frmAcerca::frmAcerca(QWidget *parent)
 
     // In the order of the design, which is also the order they lie on top of
     // each other: the third picture overlaps the logo's right edge.
-    startup::makePicture(this, "Image1", QStringLiteral(":/trevlin/banner.jpg"),
+    widgets::makePicture(this, "Image1", QStringLiteral(":/trevlin/banner.jpg"),
                 platform::twipsRect(360, 240, 4995, 1485));
-    startup::makePicture(this, "Image2", QStringLiteral(":/trevlin/splash2.jpg"),
+    widgets::makePicture(this, "Image2", QStringLiteral(":/trevlin/splash2.jpg"),
                 platform::twipsRect(2640, 1560, 2655, 630));
     m_title = makeLabel(this, "lblTitle", QString(), platform::twipsRect(480, 1920, 3885, 240));
     m_version = makeLabel(this, "lblVersion", QString(), platform::twipsRect(480, 2160, 3885, 225));
@@ -72,9 +72,9 @@ frmAcerca::frmAcerca(QWidget *parent)
     auto *disclaimer = makeLabel(this, "lblDisclaimer", QString(),
                                  platform::twipsRect(480, 3240, 4935, 465));
     disclaimer->setWordWrap(true);
-    startup::makePicture(this, "Imglogo", QStringLiteral(":/trevlin/logo.jpg"),
+    widgets::makePicture(this, "Imglogo", QStringLiteral(":/trevlin/logo.jpg"),
                 platform::twipsRect(120, 3600, 2745, 1425));
-    startup::makePicture(this, "Image3", QStringLiteral(":/trevlin/image3.jpg"),
+    widgets::makePicture(this, "Image3", QStringLiteral(":/trevlin/image3.jpg"),
                 platform::twipsRect(2760, 3840, 1470, 1065));
 
     // Ok is both the default and the cancel button (Enter and Escape press it).
@@ -108,7 +108,7 @@ QString frmAcerca::versionLine(int major, int minor, int revision)
 
 void frmAcerca::activate()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
     setWindowTitle(QStringLiteral("About ") + platform::applicationTitle());
     m_version->setText(versionLine(startup::VersionMajor, startup::VersionMinor,
                                    startup::VersionRevision));

@@ -5,10 +5,10 @@
 #include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "settings/textcodec.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
-#include "startup/mofficeborder.h"
-#include "startup/tabstrip.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
+#include "widgets/mofficeborder.h"
+#include "widgets/tabstrip.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -89,9 +89,9 @@ QString readPageText(const QString &path)
 } // namespace
 
 frmopdicas::frmopdicas(QWidget *parent)
-    : QWidget(parent, startup::FixedWindowFlags)
+    : QWidget(parent, widgets::FixedWindowFlags)
 {
-    startup::setUpForm(this, "frmopdicas", platform::applicationTitle(), 7695, 5910);
+    widgets::setUpForm(this, "frmopdicas", platform::applicationTitle(), 7695, 5910);
 
     // Control order of the design: the pages (options, FAQ, hints), the tab
     // strip, the heading. The pages lie in front of the strip.
@@ -99,15 +99,15 @@ frmopdicas::frmopdicas(QWidget *parent)
     m_pages[2] = makePage(this, 2);
     m_pages[1] = makePage(this, 1);
 
-    startup::TabStripStyle style;
+    widgets::TabStripStyle style;
     style.buttons = true;
-    m_tabs = new startup::TabStrip(this, style);
+    m_tabs = new widgets::TabStrip(this, style);
     m_tabs->setObjectName(QStringLiteral("tabopçoes"));
-    m_tabs->setFont(startup::designFont(QStringLiteral("MS Sans Serif"), 8.25));
+    m_tabs->setFont(widgets::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     m_tabs->setGeometry(platform::twipsRect(120, 720, 7455, 5055));
     m_tabs->lower();
 
-    startup::makeHeadingLabel(this, QStringLiteral(" Hints and Tips"), platform::twipsRect(120, 120, 7455, 375));
+    widgets::makeHeadingLabel(this, QStringLiteral(" Hints and Tips"), platform::twipsRect(120, 120, 7455, 375));
 
     // Keyboard order of the design: hints, options, FAQ, then the strip.
     setTabOrder(m_pages[1], m_pages[0]);
@@ -115,7 +115,7 @@ frmopdicas::frmopdicas(QWidget *parent)
     setTabOrder(m_pages[2], m_tabs);
 
     buildTabs();
-    connect(m_tabs, &startup::TabStrip::tabClick, this, &frmopdicas::switchPages);
+    connect(m_tabs, &widgets::TabStrip::tabClick, this, &frmopdicas::switchPages);
 
     platform::registerForm(this, [this] { activate(); });
 }
@@ -127,10 +127,10 @@ frmopdicas::~frmopdicas()
 
 void frmopdicas::buildTabs()
 {
-    m_tabs->attachImageList(startup::ImageList{{
-        QIcon(startup::picture(QStringLiteral(":/trevlin/tabs/options.png"))),
-        QIcon(startup::picture(QStringLiteral(":/trevlin/tabs/hints.png"))),
-        QIcon(startup::picture(QStringLiteral(":/trevlin/tabs/faq.png"))),
+    m_tabs->attachImageList(widgets::ImageList{{
+        QIcon(widgets::picture(QStringLiteral(":/trevlin/tabs/options.png"))),
+        QIcon(widgets::picture(QStringLiteral(":/trevlin/tabs/hints.png"))),
+        QIcon(widgets::picture(QStringLiteral(":/trevlin/tabs/faq.png"))),
     }});
     m_tabs->addTab(QStringLiteral("Options"), 0, true, QStringLiteral("options"), 1000);
     m_tabs->addTab(QStringLiteral("Hints"), 1, true, QStringLiteral("hints"), 2000);
@@ -142,7 +142,7 @@ void frmopdicas::buildTabs()
 
 void frmopdicas::activate()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
     for (QPlainTextEdit *page : std::as_const(m_pages))
         Mofficeborder::ApplyFlatBorder(page);
 
@@ -156,5 +156,5 @@ void frmopdicas::activate()
 
 void frmopdicas::switchPages()
 {
-    startup::switchPages(m_tabs, QList<QWidget *>(m_pages.begin(), m_pages.end()), PageLeftTwips);
+    widgets::switchPages(m_tabs, QList<QWidget *>(m_pages.begin(), m_pages.end()), PageLeftTwips);
 }

@@ -9,7 +9,7 @@
 #include <QWidget>
 
 class QPlainTextEdit;
-namespace startup {
+namespace widgets {
 class TabStrip;
 }
 
@@ -20,7 +20,7 @@ public:
     explicit frmopdicas(QWidget *parent = nullptr);
     ~frmopdicas() override;
 
-    startup::TabStrip *tabStrip() const { return m_tabs; }
+    widgets::TabStrip *tabStrip() const { return m_tabs; }
     // The page of `index`: 0 options, 1 hints, 2 FAQ.
     QPlainTextEdit *page(int index) const { return m_pages.value(index); }
 
@@ -33,5 +33,5 @@ private:
     void switchPages();
 
     QList<QPlainTextEdit *> m_pages;
-    startup::TabStrip *m_tabs = nullptr;
+    widgets::TabStrip *m_tabs = nullptr;
 };

@@ -4,17 +4,17 @@
 #include "platform/forms.h"
 #include "platform/twips.h"
 #include "settings/moduleini.h"
-#include "startup/centring.h"
-#include "startup/designstyle.h"
-#include "startup/mofficeborder.h"
+#include "widgets/centring.h"
+#include "widgets/designstyle.h"
+#include "widgets/mofficeborder.h"
 #include "windows/mediaplayer.h"
 
 #include <QPushButton>
 
 Frmplayer::Frmplayer(QWidget *parent)
-    : QWidget(parent, startup::FixedWindowFlags)
+    : QWidget(parent, widgets::FixedWindowFlags)
 {
-    startup::setUpForm(this, "Frmplayer", platform::applicationTitle(), 7470, 6240);
+    widgets::setUpForm(this, "Frmplayer", platform::applicationTitle(), 7470, 6240);
 
     m_player = new MediaPlayer(this);
     m_player->setObjectName(QStringLiteral("MediaPlayer1"));
@@ -28,7 +28,7 @@ Frmplayer::Frmplayer(QWidget *parent)
 
     // Created in the design's keyboard order: the player's controls, then
     // Fullscreen; the heading takes no focus.
-    startup::makeHeadingLabel(this, QStringLiteral(" Internal Player"), platform::twipsRect(120, 120, 7215, 375));
+    widgets::makeHeadingLabel(this, QStringLiteral(" Internal Player"), platform::twipsRect(120, 120, 7215, 375));
 
     platform::registerForm(this, [this] { activate(); });
 }
@@ -40,7 +40,7 @@ Frmplayer::~Frmplayer()
 
 void Frmplayer::activate()
 {
-    startup::centreWindow(this);
+    widgets::centreWindow(this);
     Mofficeborder::ApplyFlatBorder(m_fullscreen);
     // Exactly as stored: the player takes a relative name from the working
     // folder; a missing or unplayable file is shown in the player itself.

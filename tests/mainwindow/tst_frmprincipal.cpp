@@ -5,7 +5,7 @@
 #include "platform/application.h"
 #include "platform/launcher.h"
 #include "platform/twips.h"
-#include "startup/tabstrip.h"
+#include "widgets/tabstrip.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -160,7 +160,7 @@ private slots:
         QVERIFY(child("piccapa_0")->pixmap().toImage().pixelColor(50, 70).red() > 200);
         QVERIFY(child("piccapa_1")->pixmap().toImage().pixelColor(50, 70).blue() > 200);
         // Before any tab click "Front" is selected and the front cover on top.
-        auto *tabs = window->findChild<startup::TabStrip *>(QStringLiteral("Tabcapas1"));
+        auto *tabs = window->findChild<widgets::TabStrip *>(QStringLiteral("Tabcapas1"));
         QCOMPARE(tabs->selectedTab(), 1);
         QCOMPARE(tabs->tabBar()->tabText(1), QStringLiteral("Back"));
         QCOMPARE(child("piccapa_0")->parentWidget()->children().indexOf(child("piccapa_0"))
@@ -303,7 +303,7 @@ private slots:
     void coverTabsShowOneCoverAndActivationLeavesIt()
     {
         openWindow();
-        auto *tabs = window->findChild<startup::TabStrip *>(QStringLiteral("Tabcapas1"));
+        auto *tabs = window->findChild<widgets::TabStrip *>(QStringLiteral("Tabcapas1"));
         QTabBar *bar = tabs->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         QCOMPARE(child("piccapa_1")->x(), twips(240));

@@ -4,7 +4,7 @@
 
 #include "platform/application.h"
 #include "settings/moduleini.h"
-#include "startup/mofficeborder.h"
+#include "widgets/mofficeborder.h"
 
 #include <QDir>
 #include <QFile>

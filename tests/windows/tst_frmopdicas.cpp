@@ -5,8 +5,8 @@
 
 #include "platform/forms.h"
 #include "platform/twips.h"
-#include "startup/mofficeborder.h"
-#include "startup/tabstrip.h"
+#include "widgets/mofficeborder.h"
+#include "widgets/tabstrip.h"
 #include "testsupport.h"
 
 #include <QDir>

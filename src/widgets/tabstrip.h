@@ -8,7 +8,7 @@
 #include <QTabBar>
 #include <QWidget>
 
-namespace startup {
+namespace widgets {
 
 // The icons a strip takes its tab icons from, by 0-based number.
 struct ImageList
@@ -64,4 +64,4 @@ private:
 // for the selected tab afresh on each pass. Tops, sizes and visibility stay.
 void switchPages(const TabStrip *strip, const QList<QWidget *> &pages, int shownLeftTwips);
 
-} // namespace startup
+} // namespace widgets

@@ -1,4 +1,4 @@
-#include "startup/centring.h"
+#include "widgets/centring.h"
 
 #include "platform/twips.h"
 
@@ -8,7 +8,7 @@
 #include <cfenv>
 #include <cmath>
 
-namespace startup {
+namespace widgets {
 
 float centredEdge(float screenTwips, float outerTwips)
 {
@@ -44,4 +44,4 @@ void centreWindow(QWidget *window)
     }
 }
 
-} // namespace startup
+} // namespace widgets

@@ -1,9 +1,9 @@
 // Centring, the flat border, the message box service and the tab strip.
 #include "platform/twips.h"
-#include "startup/centring.h"
-#include "startup/modulemsgbox.h"
-#include "startup/mofficeborder.h"
-#include "startup/tabstrip.h"
+#include "widgets/centring.h"
+#include "widgets/modulemsgbox.h"
+#include "widgets/mofficeborder.h"
+#include "widgets/tabstrip.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
@@ -23,15 +23,15 @@ private slots:
     void centredEdgeFollowsTheRule()
     {
         // A 1024 x 768 screen and a window of outer size 7470 x 6240 twips.
-        QCOMPARE(startup::centredEdge(15360, 7470), 3945.0f);
-        QCOMPARE(startup::centredEdge(11520, 6240), 2640.0f);
+        QCOMPARE(widgets::centredEdge(15360, 7470), 3945.0f);
+        QCOMPARE(widgets::centredEdge(11520, 6240), 2640.0f);
         // Larger than the screen: negative, not clamped; not rounded.
-        QCOMPARE(startup::centredEdge(1000, 3001), -1000.5f);
-        QVERIFY_THROWS_EXCEPTION(startup::CentringFault,
-                                 startup::centredEdge(std::numeric_limits<float>::max(),
+        QCOMPARE(widgets::centredEdge(1000, 3001), -1000.5f);
+        QVERIFY_THROWS_EXCEPTION(widgets::CentringFault,
+                                 widgets::centredEdge(std::numeric_limits<float>::max(),
                                                       -std::numeric_limits<float>::max()));
-        QVERIFY_THROWS_EXCEPTION(startup::CentringFault,
-                                 startup::centredEdge(std::numeric_limits<float>::quiet_NaN(), 1));
+        QVERIFY_THROWS_EXCEPTION(widgets::CentringFault,
+                                 widgets::centredEdge(std::numeric_limits<float>::quiet_NaN(), 1));
     }
 
     void centreWindowPlacesTheOuterFrameInTheMiddle()
@@ -40,7 +40,7 @@ private slots:
         window.resize(platform::twipsSize(7470, 6240));
         window.show();
         window.move(3, 5);
-        startup::centreWindow(&window);
+        widgets::centreWindow(&window);
         const QRect screen = window.screen()->geometry();
         const QRect frame = window.frameGeometry();
         QVERIFY(qAbs(frame.center().x() - screen.center().x()) <= 1);
@@ -48,7 +48,7 @@ private slots:
 
         // A window larger than the screen sits partly off screen.
         window.resize(screen.width() + 200, 50);
-        startup::centreWindow(&window);
+        widgets::centreWindow(&window);
         QCOMPARE(window.frameGeometry().x(), screen.x() - 100 - (window.frameGeometry().width() - window.width()) / 2);
     }
 
@@ -107,9 +107,9 @@ private slots:
     void tabStripReportsPositionsFromOneAndClicksAfterTheChange()
     {
         QWidget window;
-        startup::TabStrip strip(&window);
+        widgets::TabStrip strip(&window);
         strip.resize(300, 200);
-        QSignalSpy clicks(&strip, &startup::TabStrip::tabClick);
+        QSignalSpy clicks(&strip, &widgets::TabStrip::tabClick);
         strip.attachImageList({{QIcon(), QIcon()}});
         strip.addTab(QStringLiteral("Options"), 0, true, QStringLiteral("options"), 1000);
         strip.addTab(QStringLiteral("Hints"), 1, true, QStringLiteral("hints"), 2000);
@@ -142,7 +142,7 @@ private slots:
     void switchPagesMovesAndDisablesTheOthers()
     {
         QWidget window;
-        startup::TabStrip strip(&window);
+        widgets::TabStrip strip(&window);
         QList<QWidget *> pages;
         for (int i = 0; i < 3; ++i) {
             strip.addTab(QString::number(i), 0, true, QString::number(i), 1000 * (i + 1));
@@ -151,7 +151,7 @@ private slots:
             pages << page;
         }
         strip.tabBar()->setCurrentIndex(2);
-        startup::switchPages(&strip, pages, 120);
+        widgets::switchPages(&strip, pages, 120);
         QCOMPARE(pages[2]->x(), platform::twips(120));
         QVERIFY(pages[2]->isEnabled());
         for (int i : {0, 1}) {
@@ -160,7 +160,7 @@ private slots:
             QCOMPARE(pages[i]->y(), platform::twips(1200));
         }
         // Again with the same tab: nothing changes.
-        startup::switchPages(&strip, pages, 120);
+        widgets::switchPages(&strip, pages, 120);
         QCOMPARE(pages[2]->x(), platform::twips(120));
         QCOMPARE(pages[0]->x(), platform::twips(-20000));
     }

@@ -10,7 +10,7 @@
 class QLabel;
 class QWidget;
 
-namespace startup {
+namespace widgets {
 
 // A font of the design by its face name ("Arial", "Arial Black",
 // "MS Sans Serif"); where the face is not installed the nearest installed one
@@ -37,4 +37,4 @@ QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, 
 QPixmap picture(const QString &name);
 QIcon windowIcon();
 
-} // namespace startup
+} // namespace widgets

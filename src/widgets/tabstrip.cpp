@@ -1,4 +1,4 @@
-#include "startup/tabstrip.h"
+#include "widgets/tabstrip.h"
 
 #include "platform/twips.h"
 
@@ -6,7 +6,7 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 
-namespace startup {
+namespace widgets {
 
 // QTabBar changes its selection on the mouse press and says nothing for a
 // press on the tab already selected; its currentChanged also fires when the
@@ -126,4 +126,4 @@ void switchPages(const TabStrip *strip, const QList<QWidget *> &pages, int shown
     }
 }
 
-} // namespace startup
+} // namespace widgets

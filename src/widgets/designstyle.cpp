@@ -1,4 +1,4 @@
-#include "startup/designstyle.h"
+#include "widgets/designstyle.h"
 
 #include <QLabel>
 #include <QPalette>
@@ -10,7 +10,7 @@ static void initAssets()
     Q_INIT_RESOURCE(assets);
 }
 
-namespace startup {
+namespace widgets {
 namespace {
 
 void ensureResources()
@@ -94,4 +94,4 @@ QIcon windowIcon()
     return QIcon(QStringLiteral(":/trevlin/icon.png"));
 }
 
-} // namespace startup
+} // namespace widgets

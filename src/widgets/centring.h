@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace startup {
+namespace widgets {
 
 // Thrown when the centring arithmetic flags a floating-point fault (invalid
 // operation, division by zero, overflow); the window is then not moved.
@@ -24,4 +24,4 @@ float centredEdge(float screenTwips, float outerTwips);
 // and the fault goes to the log.
 void centreWindow(QWidget *window);
 
-} // namespace startup
+} // namespace widgets

@@ -1,4 +1,4 @@
-#include "startup/mofficeborder.h"
+#include "widgets/mofficeborder.h"
 
 #include <QEvent>
 #include <QPainter>

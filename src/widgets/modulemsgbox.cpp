@@ -1,4 +1,4 @@
-#include "startup/modulemsgbox.h"
+#include "widgets/modulemsgbox.h"
 
 #include <QMessageBox>
 #include <QPointer>
