@@ -1,5 +1,6 @@
 // The form lifecycle, the program starter and the folder rule.
 #include "platform/application.h"
+#include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/launcher.h"
 #include "testsupport.h"
@@ -12,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -120,6 +124,43 @@ private slots:
                  QStringLiteral("D:\\trevlin.INI"));
         QCOMPARE(platform::joinFolder(QStringLiteral("/"), QStringLiteral("trevlin.INI"), QLatin1Char('/')),
                  QStringLiteral("/trevlin.INI"));
+    }
+
+    void discFilesAreReadOnlyWhenOrdinaryAndWithinTheirBound()
+    {
+        using platform::DiscFile;
+        QTemporaryDir dir;
+        const auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+        QFile small(at("small.txt"));
+        QVERIFY(small.open(QIODevice::WriteOnly) && small.write("0123456789") == 10);
+        small.close();
+        QVERIFY(::mkfifo(QFile::encodeName(at("pipe")).constData(), 0644) == 0);
+        QVERIFY(::symlink("loop", QFile::encodeName(at("loop")).constData()) == 0);
+        QVERIFY(::symlink("/dev/zero", QFile::encodeName(at("zero")).constData()) == 0);
+
+        const struct {
+            QString path;
+            qint64 bound;
+            DiscFile::Problem problem;
+            const char *reasonHas;
+        } cases[] = {
+            {at("small.txt"), 10, DiscFile::None, ""},
+            {at("small.txt"), 9, DiscFile::TooLarge, "too large"},
+            {at("absent"), 10, DiscFile::Missing, "does not exist"},
+            {QString(), 10, DiscFile::Missing, "no file name"},
+            {dir.path(), 10, DiscFile::Folder, "folder"},
+            // Neither may hold the reader: the pipe has no writer, /dev/zero no end.
+            {at("pipe"), 10, DiscFile::NotOrdinary, "named pipe"},
+            {at("zero"), 10, DiscFile::NotOrdinary, "device"},
+            {at("loop"), 10, DiscFile::Unreadable, "symbolic links"},
+        };
+        for (const auto &c : cases) {
+            const DiscFile read = platform::readDiscFile(c.path, c.bound);
+            QVERIFY2(read.problem == c.problem, qPrintable(c.path + QLatin1String(": ") + read.reason));
+            QVERIFY2(read.reason.contains(QLatin1String(c.reasonHas)), qPrintable(read.reason));
+            QCOMPARE(platform::inspectDiscFile(c.path, c.bound).problem, c.problem);
+            QCOMPARE(read.bytes, c.problem == DiscFile::None ? QByteArray("0123456789") : QByteArray());
+        }
     }
 
     void startsTheRealProgramWithSplitArguments()

@@ -1,0 +1,167 @@
+#include "platform/discfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+DiscFile problem(DiscFile::Problem kind, const QString &reason)
+{
+    DiscFile file;
+    file.problem = kind;
+    file.reason = reason;
+    return file;
+}
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MiB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+    if (bytes >= 1024)
+        return QStringLiteral("%1 KiB").arg(double(bytes) / 1024, 0, 'f', 1);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+DiscFile tooLarge(qint64 size, qint64 maxBytes)
+{
+    DiscFile file = problem(DiscFile::TooLarge, QStringLiteral("it is too large (%1; at most %2 can be used)")
+                                                    .arg(sizeText(size), sizeText(maxBytes)));
+    file.size = size;
+    return file;
+}
+
+#ifdef Q_OS_UNIX
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What the file's type says, for anything but an ordinary file.
+DiscFile byType(const struct stat &info)
+{
+    if (S_ISDIR(info.st_mode))
+        return problem(DiscFile::Folder, QStringLiteral("it is a folder"));
+    if (S_ISFIFO(info.st_mode))
+        return problem(DiscFile::NotOrdinary, QStringLiteral("it is a named pipe, not an ordinary file"));
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return problem(DiscFile::NotOrdinary, QStringLiteral("it is a device, not an ordinary file"));
+    if (S_ISSOCK(info.st_mode))
+        return problem(DiscFile::NotOrdinary, QStringLiteral("it is a socket, not an ordinary file"));
+    return problem(DiscFile::NotOrdinary, QStringLiteral("it is not an ordinary file"));
+}
+
+DiscFile statFailed(int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return problem(DiscFile::Missing, QStringLiteral("the file does not exist"));
+    return problem(DiscFile::Unreadable, systemReason(error));
+}
+#endif
+
+} // namespace
+
+DiscFile inspectDiscFile(const QString &path, qint64 maxBytes)
+{
+    if (path.isEmpty())
+        return problem(DiscFile::Missing, QStringLiteral("no file name is set"));
+#ifdef Q_OS_UNIX
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return statFailed(errno);
+    if (!S_ISREG(info.st_mode))
+        return byType(info);
+    if (maxBytes >= 0 && info.st_size > maxBytes)
+        return tooLarge(info.st_size, maxBytes);
+    DiscFile file;
+    file.size = info.st_size;
+    return file;
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return problem(DiscFile::Missing, QStringLiteral("the file does not exist"));
+    if (info.isDir())
+        return problem(DiscFile::Folder, QStringLiteral("it is a folder"));
+    if (!info.isFile())
+        return problem(DiscFile::NotOrdinary, QStringLiteral("it is not an ordinary file"));
+    if (maxBytes >= 0 && info.size() > maxBytes)
+        return tooLarge(info.size(), maxBytes);
+    DiscFile file;
+    file.size = info.size();
+    return file;
+#endif
+}
+
+DiscFile readDiscFile(const QString &path, qint64 maxBytes)
+{
+    DiscFile file = inspectDiscFile(path, maxBytes);
+    if (!file.ok())
+        return file;
+#ifdef Q_OS_UNIX
+    // Opened without blocking, then checked again on the open descriptor: the
+    // name may have been swapped for a pipe since it was looked at.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return statFailed(errno);
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return problem(DiscFile::Unreadable, systemReason(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return byType(info);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Read to the end, at most one byte past the bound to see a file that grew.
+    const qint64 limit = maxBytes + 1;
+    QByteArray bytes;
+    bytes.resize(qMin<qint64>(qMax<qint64>(info.st_size, 0), maxBytes) + 1);
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() >= limit)
+                break;
+            bytes.resize(qMin<qint64>(limit, bytes.size() * 2));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return problem(DiscFile::Unreadable, systemReason(error));
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    ::close(fd);
+    if (filled > maxBytes)
+        return tooLarge(filled, maxBytes);
+    bytes.truncate(filled);
+    file.size = filled;
+    file.bytes = bytes;
+    return file;
+#else
+    QFile handle(path);
+    if (!handle.open(QIODevice::ReadOnly))
+        return problem(DiscFile::Unreadable, handle.errorString());
+    file.bytes = handle.read(maxBytes + 1);
+    if (file.bytes.size() > maxBytes)
+        return tooLarge(file.bytes.size(), maxBytes);
+    file.size = file.bytes.size();
+    return file;
+#endif
+}
+
+} // namespace platform

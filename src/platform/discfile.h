@@ -1,0 +1,47 @@
+#pragma once
+// Reading a file that a disc names. A disc may hold anything under a name the
+// settings file gives: a named pipe (whose open() waits for a writer for
+// good), a device such as /dev/zero (endless), a folder, a symlink loop, or a
+// file far larger than its use. Such a file is never opened for reading here:
+// only an ordinary file is, without blocking, and only up to a size bound.
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+struct DiscFile
+{
+    enum Problem {
+        None,
+        Missing,      // no such file (or an empty name)
+        Folder,       // a folder, not a file
+        NotOrdinary,  // a named pipe, a device or a socket
+        TooLarge,     // larger than the caller's bound
+        Unreadable,   // the system refused it (permission, symlink loop, ...)
+    };
+
+    Problem problem = None;
+    // Why the file cannot be used, in English and lower case, to follow
+    // "Cannot open NAME: " ("it is a named pipe", "Permission denied"); empty
+    // when there is no problem.
+    QString reason;
+    qint64 size = 0;        // the file's size in bytes, when it is an ordinary file
+    QByteArray bytes;       // the whole file, from readDiscFile only
+
+    bool ok() const { return problem == None; }
+};
+
+// Looks at `path` without opening it (stat follows symlinks): what a caller
+// must know before it hands the path to something that opens it itself (the
+// media player). An ordinary file larger than `maxBytes` is TooLarge; a
+// negative bound means no bound.
+DiscFile inspectDiscFile(const QString &path, qint64 maxBytes = -1);
+
+// The whole content of `path` when it is an ordinary file of at most
+// `maxBytes`; otherwise the problem and no bytes. The file is closed again
+// before this returns. A file that grows past the bound while it is read is
+// TooLarge too.
+DiscFile readDiscFile(const QString &path, qint64 maxBytes);
+
+} // namespace platform
