@@ -125,7 +125,7 @@ int main(int argc, char **argv)
 
     // Activation: the window reads the settings file and decodes both covers.
     QTemporaryDir dir;
-    platform::setApplicationFolderForTests(dir.path());
+    platform::setApplicationFolder(dir.path());
     writeCover(dir.filePath(QStringLiteral("front.jpg")), Qt::red);
     writeCover(dir.filePath(QStringLiteral("back.jpg")), Qt::blue);
     QFile ini(dir.filePath(QStringLiteral("trevlin.INI")));
@@ -161,6 +161,6 @@ int main(int argc, char **argv)
     }
     std::printf("activation with two 1000x1400 covers: %.2f ms, decoding them alone %.2f ms, ratio %.2f\n",
                 activationNs / 1e6 / rounds, decodeNs / 1e6 / rounds, double(activationNs) / double(decodeNs));
-    platform::setApplicationFolderForTests(QString());
+    platform::setApplicationFolder(QString());
     return 0;
 }

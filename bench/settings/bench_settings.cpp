@@ -107,7 +107,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    platform::setApplicationFolderForTests(dir.path());
+    platform::setApplicationFolder(dir.path());
 
     std::printf("ReadINI(\"settings\", \"blockset\"), the last key of the file, unless said;\n"
                 "median of 15 rounds\n");

@@ -149,7 +149,7 @@ int main(int argc, char **argv)
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
 
     QTemporaryDir folder;
-    platform::setApplicationFolderForTests(folder.path());
+    platform::setApplicationFolder(folder.path());
     const QString names[] = {folder.filePath("options.txt"), folder.filePath("hints.txt"), folder.filePath("faq.txt")};
     writeFile(names[0], makeText("\xE7\x80", true));           // Windows-1252
     writeFile(names[1], makeText("\xC3\xA7\xE2\x82\xAC", true)); // UTF-8

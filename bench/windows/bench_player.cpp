@@ -105,7 +105,7 @@ int main(int argc, char **argv)
         qFatal("cannot make a clip: gst-launch-1.0 with avenc_mpeg4 and lamemp3enc is needed");
     movie = QFileInfo(movie).absoluteFilePath();
 
-    platform::setApplicationFolderForTests(folder.path());
+    platform::setApplicationFolder(folder.path());
     QFile ini(folder.filePath(QStringLiteral("trevlin.INI")));
     if (!ini.open(QIODevice::WriteOnly))
         qFatal("cannot write the settings file");

@@ -34,14 +34,14 @@ QString applicationFolder()
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
-void setApplicationFolderForTests(const QString &folder)
+void setApplicationFolder(const QString &folder)
 {
     folderOverride() = folder;
 }
 
 QString joinFolder(const QString &folder, const QString &name, QChar separator)
 {
-    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+    if (folder.endsWith(separator))
         return folder + name;
     return folder + separator + name;
 }
@@ -64,16 +64,20 @@ void setEndProgramHandler(std::function<void()> handler)
 
 // A box on the heap, watched: should its owner go while it is open, the owner
 // takes it along and nothing is deleted twice.
-static void runBox(QMessageBox::Icon icon, const QString &caption, const QString &text, QWidget *owner)
+static void runBox(QMessageBox::Icon icon, const QString &caption, const QString &text, QWidget *owner,
+                   const QString &detail = QString())
 {
     const QPointer<QMessageBox> box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty())
+        box->setDetailedText(detail);
     box->exec();
     delete box.data();
 }
 
-void showOkMessage(QWidget *owner, const QString &text, const QString &caption)
+void showOkMessage(QWidget *owner, const QString &text, const QString &caption, const QString &detail)
 {
-    runBox(QMessageBox::NoIcon, caption, text, owner);
+    runBox(QMessageBox::NoIcon, caption, text, owner, detail);
 }
 
 void reportError(QWidget *owner, const QString &text)

@@ -15,12 +15,12 @@ namespace testsupport {
 
 TempAppFolder::TempAppFolder()
 {
-    platform::setApplicationFolderForTests(m_dir.path());
+    platform::setApplicationFolder(m_dir.path());
 }
 
 TempAppFolder::~TempAppFolder()
 {
-    platform::setApplicationFolderForTests(QString());
+    platform::setApplicationFolder(QString());
 }
 
 void TempAppFolder::writeFile(const QString &name, const QByteArray &bytes) const

@@ -124,6 +124,9 @@ private slots:
                  QStringLiteral("D:\\trevlin.INI"));
         QCOMPARE(platform::joinFolder(QStringLiteral("/"), QStringLiteral("trevlin.INI"), QLatin1Char('/')),
                  QStringLiteral("/trevlin.INI"));
+        // A backslash is an ordinary character of a Linux folder name.
+        QCOMPARE(platform::joinFolder(QStringLiteral("/discs/odd\\"), QStringLiteral("trevlin.INI"), QLatin1Char('/')),
+                 QStringLiteral("/discs/odd\\/trevlin.INI"));
     }
 
     void discFilesAreReadOnlyWhenOrdinaryAndWithinTheirBound()

@@ -39,10 +39,20 @@ private slots:
 
 void TestModuleIni::location()
 {
-    platform::setApplicationFolderForTests("D:\\");  // a drive root: no second separator
-    const QString path = settingsFilePath();
-    platform::setApplicationFolderForTests(QString());
-    QCOMPARE(path, "D:\\trevlin.INI"_L1);
+    // A root gets no second separator; only the platform's own separator
+    // counts, so on Linux a folder ending in a backslash is joined with '/'.
+    const QString sep = QDir::separator();
+    const struct { QString folder, expected; } cases[] = {
+        {sep, sep + "trevlin.INI"_L1},
+        {"movie"_L1 + sep, "movie"_L1 + sep + "trevlin.INI"_L1},
+        {"odd\\"_L1, sep == "/"_L1 ? "odd\\/trevlin.INI"_L1 : "odd\\trevlin.INI"_L1},
+    };
+    for (const auto &c : cases) {
+        platform::setApplicationFolder(c.folder);
+        const QString path = settingsFilePath();
+        platform::setApplicationFolder(QString());
+        QCOMPARE(path, c.expected);
+    }
 }
 
 void TestModuleIni::writesAndReadsAfresh()
@@ -97,11 +107,11 @@ void TestModuleIni::failedWritesShowTheBoxAndLeaveTheFile()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trevlin.INI"});
 
     // A missing folder, and a folder where the file should be.
-    platform::setApplicationFolderForTests(folder.filePath("no such folder"));
+    platform::setApplicationFolder(folder.filePath("no such folder"));
     QVERIFY(!WriteINI("Main", "title", "x"));
     QVERIFY(!QFile::exists(folder.filePath("no such folder")));
     QVERIFY(QDir(folder.path()).mkpath("sub/trevlin.INI"));
-    platform::setApplicationFolderForTests(folder.filePath("sub"));
+    platform::setApplicationFolder(folder.filePath("sub"));
     QVERIFY(!WriteINI("Main", "title", "x"));
     QCOMPARE(ReadINI("Main", "title"), QString());
 

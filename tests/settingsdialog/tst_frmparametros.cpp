@@ -104,7 +104,7 @@ private slots:
     {
         testsupport::TempAppFolder folder; // restores the real folder when it goes
         const QString root = QDir::toNativeSeparators(QDir::rootPath());
-        platform::setApplicationFolderForTests(root);
+        platform::setApplicationFolder(root);
         Frmparametros dialog;
         click(&dialog, "Cmddefault");
         QCOMPARE(box(&dialog, "Txtfilme")->text(), root + QDir::separator() + "logo.avi");
