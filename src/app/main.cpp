@@ -1,12 +1,59 @@
 // The program starts in the splash, which hands over to the main window.
+//
+//   trevlin [DISC_FOLDER]
+//
+// Without an argument the disc is the program's own folder. With one, the
+// disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
+// folder, so relative paths in the settings file are taken from the disc as
+// when the disc's autorun starts the program there.
 
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "widgets/designstyle.h"
 #include "startup/frmsplash.h"
+#include "widgets/designstyle.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+// Says why the program cannot start, on the terminal and, since a disc's
+// autorun has no terminal, in a box.
+int refuseToStart(const QString &text)
+{
+    std::fprintf(stderr, "trevlin: %s\n", qUtf8Printable(text));
+    platform::showOkMessage(nullptr, text, platform::applicationTitle());
+    return 2;
+}
+
+// Takes the disc folder from the command line (Qt has already removed its own
+// options). Answers the exit code when the program must not go on.
+std::optional<int> useDiscFolder(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return std::nullopt;
+    if (arguments.size() > 1 || arguments.first().startsWith(QLatin1Char('-')))
+        return refuseToStart(QStringLiteral("Usage: trevlin [DISC_FOLDER]\n\nUnexpected argument: %1")
+                                 .arg(arguments.size() > 1 ? arguments.at(1) : arguments.first()));
+    const QFileInfo folder(arguments.first());
+    if (!folder.exists())
+        return refuseToStart(QStringLiteral("The disc folder \"%1\" does not exist.").arg(arguments.first()));
+    if (!folder.isDir())
+        return refuseToStart(QStringLiteral("\"%1\" is not a folder: give the folder that holds the disc's "
+                                            "trevlin.INI.").arg(arguments.first()));
+    const QString path = folder.canonicalFilePath();
+    if (!QDir::setCurrent(path))
+        return refuseToStart(QStringLiteral("The disc folder \"%1\" cannot be opened.").arg(arguments.first()));
+    platform::setApplicationFolder(QDir::toNativeSeparators(path));
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -19,6 +66,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(platform::applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(TREVLIN_VERSION));
     QApplication::setWindowIcon(widgets::windowIcon());
+
+    if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
+        return *refused;
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });
