@@ -7,19 +7,36 @@
 namespace launch {
 namespace {
 
+using platform::StartProblem;
 using platform::WindowStyle;
 
-// Starts one command line; on failure tells the user which command could not
-// be started and why, and answers false.
-bool start(QWidget *owner, const QString &commandLine, WindowStyle style)
+// Tells the user which command could not be started, from which settings
+// entry, and what to fix there.
+void reportFailure(QWidget *owner, const QString &entry, const QString &commandLine, const platform::StartResult &result)
+{
+    QString what = result.error;
+    if (result.problem == StartProblem::Empty)
+        what = QStringLiteral("The entry %1 is empty: no program is set.").arg(entry);
+    else if (result.problem == StartProblem::Refused)
+        what = QStringLiteral("The system did not start it: %1").arg(result.error);
+    QString detail;
+    if (!result.searched.isEmpty())
+        detail = QStringLiteral("Folders looked in, in order:\n") + result.searched.join(QLatin1Char('\n'));
+    const QString shown = commandLine.isEmpty() ? QStringLiteral("(empty)") : commandLine;
+    platform::reportError(owner,
+                          QStringLiteral("The program could not be started.\n\nSettings entry: %1\nCommand line: %2\n\n%3")
+                              .arg(entry, shown, what),
+                          detail);
+}
+
+// Starts one command line read from `entry`; on failure tells the user and
+// answers false.
+bool start(QWidget *owner, const QString &entry, const QString &commandLine, WindowStyle style)
 {
     const platform::StartResult result = platform::startProgram(commandLine, style);
-    if (result.started)
-        return true;
-    const QString shown = commandLine.isEmpty() ? QStringLiteral("(empty)") : commandLine;
-    platform::reportError(owner, QStringLiteral("The program could not be started.\n\nCommand line: %1\nReason: %2")
-                                     .arg(shown, result.error));
-    return false;
+    if (!result.started)
+        reportFailure(owner, entry, commandLine, result);
+    return result.started;
 }
 
 } // namespace
@@ -44,13 +61,22 @@ void viewMovie(QWidget *owner)
     const QString player = ReadINI(QStringLiteral("path"), QStringLiteral("microdvdexe"));
     const QString movie = ReadINI(QStringLiteral("path"), QStringLiteral("movie"));
     const QString subtitles = ReadINI(QStringLiteral("path"), QStringLiteral("subtitles"));
-    if (start(owner, viewMovieCommand(player, movie, subtitles), WindowStyle::Minimized))
+    const QString entry = QStringLiteral("path/microdvdexe");
+    const QString command = viewMovieCommand(player, movie, subtitles);
+    // Without a player the line would start with " /quickini", a program
+    // that is not there: say what is missing instead.
+    if (player.trimmed().isEmpty()) {
+        reportFailure(owner, entry, command, {false, {}, StartProblem::Empty});
+        return;
+    }
+    if (start(owner, entry, command, WindowStyle::Minimized))
         platform::endProgram();
 }
 
 void installCodecs(QWidget *owner)
 {
-    start(owner, ReadINI(QStringLiteral("path"), QStringLiteral("codecs")), WindowStyle::Normal);
+    start(owner, QStringLiteral("path/codecs"), ReadINI(QStringLiteral("path"), QStringLiteral("codecs")),
+          WindowStyle::Normal);
 }
 
 void installMicroDvd(QWidget *owner, Spelling spelling)
@@ -58,19 +84,21 @@ void installMicroDvd(QWidget *owner, Spelling spelling)
     const QString command = spelling == Spelling::Menu
                                 ? ReadINI(QStringLiteral("path"), QStringLiteral("microdvd"))
                                 : ReadINI(QStringLiteral("Path"), QStringLiteral("MicroDVD"));
-    start(owner, command, WindowStyle::Normal);
+    start(owner, QStringLiteral("path/microdvd"), command, WindowStyle::Normal);
 }
 
 void installMediaPlayer(QWidget *owner)
 {
-    start(owner, ReadINI(QStringLiteral("Path"), QStringLiteral("Mediaplayer")), WindowStyle::Normal);
+    start(owner, QStringLiteral("path/mediaplayer"), ReadINI(QStringLiteral("Path"), QStringLiteral("Mediaplayer")),
+          WindowStyle::Normal);
 }
 
 void registerAc3Filters(QWidget *owner)
 {
     const QString prefix = ReadINI(QStringLiteral("path"), QStringLiteral("pathfilter"));
-    if (start(owner, firstFilterCommand(prefix), WindowStyle::Minimized))
-        start(owner, secondFilterCommand(prefix), WindowStyle::Minimized);
+    const QString entry = QStringLiteral("path/pathfilter (put in front of regsvr32)");
+    if (start(owner, entry, firstFilterCommand(prefix), WindowStyle::Minimized))
+        start(owner, entry, secondFilterCommand(prefix), WindowStyle::Minimized);
 }
 
 } // namespace launch

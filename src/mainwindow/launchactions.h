@@ -1,8 +1,8 @@
 #pragma once
 // The main window's five launch actions. Each reads its settings at the moment
 // it runs, builds its command line by plain concatenation and starts it
-// without waiting. A start that fails is reported to the user and the menu
-// stays open.
+// without waiting. A start that fails is reported to the user, naming the
+// settings entry and what is wrong with it, and the menu stays open.
 
 #include <QString>
 

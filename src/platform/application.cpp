@@ -80,9 +80,9 @@ void showOkMessage(QWidget *owner, const QString &text, const QString &caption, 
     runBox(QMessageBox::NoIcon, caption, text, owner, detail);
 }
 
-void reportError(QWidget *owner, const QString &text)
+void reportError(QWidget *owner, const QString &text, const QString &detail)
 {
-    runBox(QMessageBox::Warning, applicationTitle(), text, owner);
+    runBox(QMessageBox::Warning, applicationTitle(), text, owner, detail);
 }
 
 } // namespace platform

@@ -38,7 +38,8 @@ void showOkMessage(QWidget *owner, const QString &text, const QString &caption,
                    const QString &detail = QString());
 
 // Reports an error the program could not avoid (a window, a program that could
-// not be started) with a warning box naming it; the program goes on.
-void reportError(QWidget *owner, const QString &text);
+// not be started) with a warning box naming it; the program goes on. A
+// `detail` shows under the box's "Show Details..." button.
+void reportError(QWidget *owner, const QString &text, const QString &detail = QString());
 
 } // namespace platform

@@ -3,6 +3,9 @@
 #  1. View Movie (Ctrl+V) starts the player with /quickini /v:MOVIE /s:SUBTITLES
 #     and the program ends with exit code 0.
 #  2. A player that is not there leaves the program running with an error box.
+#  3. An installer named without a path, lying beside the program, is found
+#     there although the program was started from another folder: Install
+#     Codecs (Ctrl+I) starts it with its arguments and the menu stays.
 set -uo pipefail
 trevlin=$1 recorder=$2 shots=$3
 mkdir -p "$shots"
@@ -46,12 +49,12 @@ wait_main_window() {
   return 1
 }
 
-press_ctrl_v() {
+press_key() { # $1 the keys, ctrl+v unless given
   local id
   id=$(xdotool search --onlyvisible --name '^Trevlin$' | head -n 1)
   xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
   sleep 0.3
-  xdotool key --clearmodifiers ctrl+v
+  xdotool key --clearmodifiers "${1:-ctrl+v}"
 }
 
 # 1. View Movie with the recorder as the player.
@@ -60,7 +63,7 @@ start_disc "$work/disc1" "$recorder"
 wait_main_window >/dev/null || fail "the main window did not appear"
 sleep 1
 import -window root "$shots/e2e-main-window.png" 2>/dev/null
-press_ctrl_v
+press_key
 for _ in $(seq 1 40); do kill -0 "$app" 2>/dev/null || break; sleep 0.25; done
 kill -0 "$app" 2>/dev/null && fail "the program did not end after View Movie (player got: $(cat "$work/args.txt" 2>/dev/null | tr "\n" " "))"
 wait "$app"; rc=$?; app=
@@ -74,7 +77,7 @@ echo "ok - View Movie started the player with its arguments and ended with 0"
 start_disc "$work/disc2" "$work/no-such-player"
 wait_main_window >/dev/null || fail "the main window did not appear (second run)"
 sleep 1
-press_ctrl_v
+press_key
 boxes=0
 for _ in $(seq 1 40); do
   boxes=$(xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | wc -l)
@@ -85,3 +88,23 @@ import -window root "$shots/e2e-missing-player.png" 2>/dev/null
 kill -0 "$app" 2>/dev/null || fail "the program ended although the player could not be started"
 [ "$boxes" -ge 2 ] || fail "no error box came up for the missing player"
 echo "ok - a missing player leaves the program running with an error box"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# 3. codecs=codec-setup /quiet with codec-setup beside the program; the program
+#    is started by its path from another folder, as a file manager would.
+mkdir -p "$work/disc3" "$work/elsewhere"
+cp "$trevlin" "$work/disc3/trevlin"
+cp "$recorder" "$work/disc3/codec-setup"
+printf '[main]\r\ntitle=End to end\r\n[path]\r\ncodecs=codec-setup /quiet\r\n' >"$work/disc3/trevlin.INI"
+export TREVLIN_RECORDER_OUT=$work/codecs.txt
+(cd "$work/elsewhere" && exec "$work/disc3/trevlin") &
+app=$!
+wait_main_window >/dev/null ||
+  fail "the main window did not appear (third run)$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+sleep 1
+press_key ctrl+i
+for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break; sleep 0.25; done
+[ "$(cat "$work/codecs.txt" 2>/dev/null)" = "$(printf 'BEGIN\n/quiet\nEND')" ] ||
+  fail "the installer beside the program got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+kill -0 "$app" 2>/dev/null || fail "the program ended after Install Codecs"
+echo "ok - an installer named without a path is found beside the program and started with its arguments"

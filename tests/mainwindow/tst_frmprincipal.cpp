@@ -271,6 +271,43 @@ private slots:
         }
     }
 
+    // The real starter: each box names the settings entry to fix and what is
+    // wrong with it, nothing is started and the menu stays.
+    void failedStartsNameTheEntryAndWhatIsWrong()
+    {
+        platform::setProgramStarter({});
+        const struct {
+            const char *entry;
+            QByteArray ini;
+            QStringList shows;
+        } cases[] = {
+            {"instcodec", "codecs=",
+             {"Settings entry: path/codecs\nCommand line: (empty)", "The entry path/codecs is empty: no program is set."}},
+            // Without a player the line would start with "/quickini".
+            {"verfilme", "movie=m.avi\r\nsubtitles=s.srt",
+             {"Settings entry: path/microdvdexe\nCommand line:  /quickini /v:m.avi /s:s.srt",
+              "The entry path/microdvdexe is empty"}},
+            {"inswmp", "mediaplayer=wmp-setup /s",
+             {"Settings entry: path/mediaplayer\nCommand line: wmp-setup /s",
+              "No program \"wmp-setup\" was found in the application folder (" + folder->path() + "), the start folder ("}},
+            {"regfilter", "pathfilter=/nowhere/",
+             {"Settings entry: path/pathfilter (put in front of regsvr32)\nCommand line: /nowhere/regsvr32 /s iviaudio.ax",
+              "\"/nowhere/regsvr32\" does not exist."}},
+        };
+        openWindow();
+        for (const auto &c : cases) {
+            folder->writeIni("[path]\r\n" + c.ini + "\r\n");
+            BoxAnswerer answer(QStringLiteral("OK"));
+            window->findChild<QAction *>(QLatin1String(c.entry))->trigger();
+            QCOMPARE(answer.count(), 1);
+            QCOMPARE(answer.seen()[0].icon, int(QMessageBox::Warning));
+            for (const QString &shown : c.shows)
+                QVERIFY2(answer.seen()[0].text.contains(shown), qPrintable(answer.seen()[0].text));
+        }
+        QCOMPARE(ended, 0);
+        QVERIFY(window->isVisible());
+    }
+
     void statusBarNamesTheAreaUnderTheMouse()
     {
         openWindow();

@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -188,9 +189,83 @@ private slots:
         auto missing = platform::startProgram(QStringLiteral("/nonexistent/player /v:x"), platform::WindowStyle::Normal);
         QVERIFY(!missing.started);
         QVERIFY(!missing.error.isEmpty());
-        auto empty = platform::startProgram(QString(), platform::WindowStyle::Normal);
-        QVERIFY(!empty.started);
-        QVERIFY(!empty.error.isEmpty());
+        QCOMPARE(missing.problem, platform::StartProblem::NotFound);
+        for (const QString &line : {QString(), QStringLiteral("   "), QStringLiteral("\t")}) {
+            auto empty = platform::startProgram(line, platform::WindowStyle::Normal);
+            QVERIFY(!empty.started);
+            QVERIFY(!empty.error.isEmpty());
+            QCOMPARE(empty.problem, platform::StartProblem::Empty);
+        }
+    }
+
+    // A bare name is looked for in the application folder, the start folder
+    // and PATH, in that order; a name with a slash is taken as it stands.
+    void programsAreFoundWhereADiscExpectsThem()
+    {
+        using P = platform::StartProblem;
+        QTemporaryDir root;
+        const QString app = root.filePath(QStringLiteral("app")), start = root.filePath(QStringLiteral("start")),
+                      bin = root.filePath(QStringLiteral("bin"));
+        for (const char *dir : {"app/sub", "start/sub/dir", "bin"})
+            QVERIFY(QDir(root.path()).mkpath(QLatin1String(dir)));
+        const QList<QPair<const char *, unsigned>> files{
+            {"app/both", 0755},     {"start/both", 0755},  {"start/instart", 0755}, {"bin/instart", 0755},
+            {"bin/onpath", 0755},
+            {"app/shadowed", 0644}, {"start/shadowed", 0755}, {"bin/sub", 0755},    {"start/plain", 0644},
+            {"start/sub/tool", 0755}};
+        for (const auto &[name, mode] : files) {
+            QFile file(root.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
+            QVERIFY(setMode(file.fileName(), mode));
+        }
+        QVERIFY(::mkfifo(QFile::encodeName(root.filePath(QStringLiteral("app/pipe"))).constData(), 0755) == 0);
+
+        // PATH, the start folder and the application folder come back however this ends.
+        struct Restore
+        {
+            QByteArray path = qgetenv("PATH");
+            QString current = QDir::currentPath();
+            ~Restore()
+            {
+                qputenv("PATH", path);
+                QDir::setCurrent(current);
+                platform::setApplicationFolder({});
+            }
+        } restore;
+        qputenv("PATH", (bin + QStringLiteral("::") + start).toLocal8Bit());
+        platform::setApplicationFolder(app);
+        QVERIFY(QDir::setCurrent(start));
+        const struct {
+            const char *name;
+            QString found; // the file started; empty when none
+            P problem;
+            const char *errorHas;
+        } cases[] = {
+            {"both", app + "/both", P::Refused, ""},
+            {"instart", start + "/instart", P::Refused, ""},
+            {"onpath", bin + "/onpath", P::Refused, ""},
+            // The first executable ordinary file wins.
+            {"shadowed", start + "/shadowed", P::Refused, ""},
+            {"sub", bin + "/sub", P::Refused, ""},
+            {"sub/tool", "sub/tool", P::Refused, ""},
+            // Nothing to start: say what is in its place, and where it was looked for.
+            {"absent", {}, P::NotFound, "the application folder (%app), the start folder (%start) or the folders of PATH"},
+            {"plain", {}, P::NotExecutable, "\"%start/plain\" is not executable"},
+            {"pipe", {}, P::NotExecutable, "\"%app/pipe\" is not an ordinary file, and no other \"pipe\" was found"},
+            {"sub/dir", {}, P::Folder, "\"sub/dir\" is a folder"},
+            {"sub/none", {}, P::NotFound, "\"sub/none\" does not exist (from the start folder: %start/sub/none)"},
+        };
+        for (const auto &c : cases) {
+            const platform::ProgramLookup found = platform::findProgram(QLatin1String(c.name));
+            QVERIFY2(found.path == c.found, qPrintable(QLatin1String(c.name) + QLatin1String(": ") + found.failure.error));
+            QString error = QLatin1String(c.errorHas);
+            error.replace(QLatin1String("%app"), app).replace(QLatin1String("%start"), start);
+            QVERIFY2(found.failure.error.contains(error), qPrintable(found.failure.error));
+            if (c.found.isEmpty())
+                QCOMPARE(found.failure.problem, c.problem);
+        }
+        // Each folder is looked in once: the start folder is also on PATH.
+        QCOMPARE(platform::findProgram(QStringLiteral("absent")).failure.searched, (QStringList{app, start, bin}));
     }
 
     void theStarterSeamRecordsInsteadOfStarting()
