@@ -8,11 +8,14 @@
 #include "widgets/tabstrip.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QGroupBox>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +26,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolBar>
+
+#include <sys/stat.h>
 
 using namespace testsupport;
 using platform::twips;
@@ -39,6 +44,32 @@ QByteArray jpeg(int w, int h, QColor colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG");
     return bytes;
+}
+
+// The start of a PNG file whose header says `w` x `h` pixels.
+QByteArray pngHeader(quint32 w, quint32 h)
+{
+    const auto be32 = [](quint32 v) {
+        const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        return QByteArray(bytes, 4);
+    };
+    const auto chunk = [&be32](const QByteArray &type, const QByteArray &data) {
+        quint32 crc = 0xFFFFFFFF;
+        for (char b : type + data) {
+            crc ^= quint8(b);
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+        return be32(quint32(data.size())) + type + data + be32(~crc);
+    };
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", be32(w) + be32(h) + QByteArray("\x08\x02\0\0\0", 5))
+           + chunk("IDAT", QByteArray("\x78\x9c\x03\0\0\0\0\x01", 8)) + chunk("IEND", {});
+}
+
+// What a label shows and a screen reader reads out.
+QString shownText(QLabel *label)
+{
+    return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
 }
 
 struct Started
@@ -177,6 +208,11 @@ private slots:
         folder->writeIni("");
         reactivate();
         QCOMPARE(child("Lbltitulo_1")->text(), QString());
+        // Shown as written, never taken for markup.
+        folder->writeIni("[main]\r\ntitle=Tom &amp; Jerry <i>II</i>\r\n");
+        reactivate();
+        QCOMPARE(shownText(child("Lbltitulo_0")), QStringLiteral("Tom &amp; Jerry <i>II</i>"));
+        QCOMPARE(shownText(child("Lbltitulo_1")), QStringLiteral("Tom &amp; Jerry <i>II</i>"));
     }
 
     void missingOrBrokenCoverIsNotedInItsPlace()
@@ -193,6 +229,51 @@ private slots:
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Still here"));
         QVERIFY(!window->findChild<QAction *>(QStringLiteral("param"))->isEnabled());
         QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // The front cover: its picture, or a note naming the file and why it
+    // cannot be shown. Nothing the disc holds there may hold the window.
+    void coverShowsItsPictureOrSaysWhyNot_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("why"); // empty: the picture is shown
+        const bool svg = QImageReader::supportedImageFormats().contains("svg");
+        QTest::newRow("picture") << "good.jpg" << "";
+        QTest::newRow("missing, markup in the name") << "<b>gone</b>.jpg" << "the file does not exist";
+        QTest::newRow("folder") << "folder" << "a folder";
+        QTest::newRow("named pipe") << "pipe.jpg" << "a named pipe, not an ordinary file";
+        QTest::newRow("30000 x 30000 PNG") << "huge.png" << "too large: 30000 x 30000 pixels";
+        QTest::newRow("file too large") << "huge.bmp" << "too large (100.0 MiB; at most 64.0 MiB can be used)";
+        QTest::newRow("SVG") << "cover.svg" << (svg ? "" : "unsupported image format");
+        QTest::newRow("text file") << "notes.jpg" << "unsupported image format";
+        QTest::newRow("empty") << "empty.jpg" << "an empty file";
+    }
+
+    void coverShowsItsPictureOrSaysWhyNot()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, why);
+        folder->writeFile(QStringLiteral("good.jpg"), jpeg(100, 140, Qt::red));
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(::mkfifo(QFile::encodeName(folder->filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) == 0);
+        folder->writeFile(QStringLiteral("huge.png"), pngHeader(30000, 30000));
+        QFile big(folder->filePath(QStringLiteral("huge.bmp")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100LL * 1024 * 1024)); // sparse: no disc used
+        big.close();
+        folder->writeFile(QStringLiteral("cover.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>");
+        folder->writeFile(QStringLiteral("notes.jpg"), "this is no picture");
+        folder->writeFile(QStringLiteral("empty.jpg"), "");
+        const QString path = folder->filePath(stored);
+        folder->writeIni("[path]\r\nfrontcover=" + path.toUtf8() + "\r\n");
+        openWindow();
+        QLabel *cover = child("piccapa_0");
+        if (why.isEmpty()) {
+            QVERIFY(!cover->pixmap().isNull());
+            QCOMPARE(cover->text(), QString());
+        } else {
+            QVERIFY(cover->pixmap().isNull());
+            QCOMPARE(shownText(cover), QStringLiteral("Cannot show\n%1\n(%2)").arg(path, why));
+        }
     }
 
     void settingsLockIsComparedExactly()
@@ -290,6 +371,11 @@ private slots:
         moveOver(framtit, QPoint(3, framtit->height() - 3));
         QCOMPARE(window->statusText(), QStringLiteral("Movie Tiltle"));
         moveOver(toolbar->widgetForAction(toolbar->actions()[4]), QPoint(5, 5));
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+        // From the window straight onto a separator, the way the mouse goes.
+        moveOver(surface, QPoint(2, surface->height() - 2));
+        QWidget *separator = toolbar->widgetForAction(toolbar->actions()[3]);
+        QTest::mouseMove(separator, separator->rect().center());
         QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
 
         // Over a cover, inside its frame: the frame's own surface is not under
