@@ -62,8 +62,6 @@ QString readCover(const QString &path, QImage *picture)
     platform::DiscFile file = platform::readDiscFile(path, LargestCover);
     if (!file.ok()) // "it is a folder" becomes "(a folder)" in the note
         return file.reason.startsWith(QLatin1String("it is ")) ? file.reason.mid(6) : file.reason;
-    if (file.bytes.isEmpty())
-        return QStringLiteral("an empty file");
     QBuffer buffer(&file.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
