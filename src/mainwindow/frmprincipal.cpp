@@ -2,6 +2,7 @@
 
 #include "mainwindow/launchactions.h"
 #include "platform/application.h"
+#include "platform/discfile.h"
 #include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "settingsdialog/frmparametros.h"
@@ -14,8 +15,8 @@
 #include "windows/frmplayer.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -35,6 +37,9 @@ constexpr int ClientWidth = 7200;
 constexpr int ClientHeight = 7725;
 constexpr int StatusTop = 7470;
 constexpr int CoverLeft = 240;
+// A cover file larger than this is no cover: the decoded picture alone may
+// take at most the image reader's allocation limit.
+constexpr qint64 LargestCover = 64 * 1024 * 1024;
 
 QFrame *makeLine(QWidget *parent, const char *name, int top, const QColor &colour)
 {
@@ -46,6 +51,34 @@ QFrame *makeLine(QWidget *parent, const char *name, int top, const QColor &colou
     palette.setColor(QPalette::Window, colour);
     line->setPalette(palette);
     return line;
+}
+
+// Reads the cover picture at `path` into `picture`; or says in a few words
+// why it cannot be shown ("a folder", "too large: ..."). Only an ordinary
+// file is opened, without blocking and up to a size bound, and the picture is
+// decoded from the bytes read: the image reader never opens the path itself.
+QString readCover(const QString &path, QImage *picture)
+{
+    platform::DiscFile file = platform::readDiscFile(path, LargestCover);
+    if (!file.ok()) // "it is a folder" becomes "(a folder)" in the note
+        return file.reason.startsWith(QLatin1String("it is ")) ? file.reason.mid(6) : file.reason;
+    QBuffer buffer(&file.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    // The reader refuses a picture larger than its allocation limit, but
+    // gives no reason for it.
+    const QSize size = reader.size();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit)
+        return QStringLiteral("too large: %1 x %2 pixels").arg(size.width()).arg(size.height());
+    *picture = reader.read();
+    if (!picture->isNull())
+        return QString();
+    QString reason = reader.errorString(); // "Unsupported image format"
+    if (reason.size() > 1 && reason[1].isLower())
+        reason[0] = reason[0].toLower();
+    return reason;
 }
 
 } // namespace
@@ -95,6 +128,7 @@ void frmprincipal::buildControls()
     m_status = new QLabel(QStringLiteral("TrevLIN"), status);
     m_status->setObjectName(QStringLiteral("Status1_panel1"));
     m_status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_status->setTextFormat(Qt::PlainText);
     status->addWidget(m_status, 1);
     setStatusBar(status);
 
@@ -117,6 +151,7 @@ void frmprincipal::buildControls()
         cover->setScaledContents(true);
         cover->setAlignment(Qt::AlignCenter);
         cover->setWordWrap(true);
+        cover->setTextFormat(Qt::PlainText); // the note names a path as written
         cover->setAutoFillBackground(true);
         m_covers[i] = cover;
     }
@@ -137,6 +172,7 @@ void frmprincipal::buildControls()
         title->setGeometry(titleGeometry[i]);
         title->setAlignment(Qt::AlignCenter);
         title->setFont(titleFont);
+        title->setTextFormat(Qt::PlainText); // the title as the settings file holds it
         if (i == 0) {
             QPalette palette = title->palette();
             palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
@@ -172,10 +208,21 @@ void frmprincipal::buildToolbar(QWidget *container)
         {7, "instmp", "Install MediaPlayer", "Install\nMediaPlayer", "Install Internal Player (Windows MediaPlayer)", "mediaplayer"},
         {9, "regac3", "Register Ac3 Sound Filters", "Register Ac3\nSound Filters", "Register Ac3 filters (Sometimes necessary)", "ac3"},
     };
+    // Every part of the toolbar, separators included, names it in the status
+    // bar when the mouse moves onto it.
+    const auto track = [this](QAction *action) {
+        QWidget *widget = m_toolbar->widgetForAction(action);
+        if (widget) {
+            widget->setMouseTracking(true);
+            widget->installEventFilter(this);
+        }
+        return widget;
+    };
     for (const Button &b : buttons) {
         if (b.index > 1) {
             QAction *separator = m_toolbar->addSeparator();
             separator->setProperty("index", b.index - 1);
+            track(separator);
         }
         QAction *action = m_toolbar->addAction(
             QIcon(widgets::picture(QStringLiteral(":/trevlin/toolbar/%1.png").arg(QLatin1String(b.icon)))),
@@ -188,9 +235,7 @@ void frmprincipal::buildToolbar(QWidget *container)
         // keeps its one-line name for menus and screen readers.
         if (b.shortCaption)
             action->setIconText(QLatin1String(b.shortCaption));
-        if (QWidget *button = m_toolbar->widgetForAction(action)) {
-            button->setMouseTracking(true);
-            button->installEventFilter(this);
+        if (QWidget *button = track(action)) {
             button->setAccessibleName(QLatin1String(b.caption));
             button->setFixedWidth(m_toolbar->width() - 2 * m_toolbar->layout()->contentsMargins().left());
         }
@@ -273,25 +318,23 @@ void frmprincipal::activate()
         m_param->setEnabled(true);
 }
 
-// Shows the picture named by `path` stretched over the image. A missing file or
-// one that is not a picture leaves the image empty with a short note naming
-// it; an empty path leaves it empty.
+// Shows the picture named by `path` stretched over the image. A file that
+// cannot be shown leaves the image empty with a short note naming it and
+// saying why; an empty path leaves it empty.
 void frmprincipal::loadCover(QLabel *image, const QString &path)
 {
     image->clear();
     image->setToolTip(QString());
     if (path.isEmpty())
         return;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (picture.isNull()) {
-        const QString reason = QFileInfo::exists(path) ? QStringLiteral("not a picture") : QStringLiteral("file not found");
-        image->setText(QStringLiteral("Cannot show\n%1\n(%2)").arg(path, reason));
-        image->setToolTip(path);
+    QImage picture;
+    const QString problem = readCover(path, &picture);
+    if (problem.isEmpty()) {
+        image->setPixmap(QPixmap::fromImage(picture));
         return;
     }
-    image->setPixmap(QPixmap::fromImage(picture));
+    image->setText(QStringLiteral("Cannot show\n%1\n(%2)").arg(path, problem));
+    image->setToolTip(Qt::convertFromPlainText(path, Qt::WhiteSpaceNoWrap));
 }
 
 void frmprincipal::Toolbar1_ButtonClick(int index)

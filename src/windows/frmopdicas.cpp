@@ -1,6 +1,7 @@
 #include "windows/frmopdicas.h"
 
 #include "platform/application.h"
+#include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/twips.h"
 #include "settings/moduleini.h"
@@ -10,8 +11,6 @@
 #include "widgets/mofficeborder.h"
 #include "widgets/tabstrip.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QPlainTextEdit>
 
 namespace {
@@ -48,42 +47,113 @@ QPlainTextEdit *makePage(QWidget *parent, int index)
     return page;
 }
 
-// The whole text of the file at `path`, opened exactly as given (a relative
-// name from the working folder) and closed again before this returns; or one
-// line naming the file and why it could not be read.
-// Text files run to a few hundred KiB; a path that names the movie by mistake
-// must not fill memory and hold the window.
-constexpr qint64 LargestPage = 64 * 1024 * 1024;
+// What a text page holds. A page lays out every line it shows whole, and each
+// line costs memory however short it is: one 20 MiB line, or a few million
+// empty ones, would hold the window for seconds and take gigabytes. Hints
+// files run to a few hundred KiB in lines of under a hundred characters.
+constexpr qint64 LargestPage = 4 * 1024 * 1024; // bytes of the file; a larger file is refused
+constexpr qsizetype LongestLine = 10000;        // characters; a longer line is broken
+constexpr qsizetype MostLines = 100000;         // lines of a page; the rest of the file is left out
 
-QString readPageText(const QString &path)
+// Where the line starting at `from` ends, and how many characters end it
+// (CR LF, LF, CR or the paragraph separator, as the page takes them).
+std::pair<qsizetype, int> lineEnd(const QString &text, qsizetype from)
+{
+    const QChar *chars = text.constData();
+    for (qsizetype i = from; i < text.size(); ++i) {
+        const char16_t c = chars[i].unicode();
+        if (c == u'\n' || c == u'\u2029')
+            return {i, 1};
+        if (c == u'\r')
+            return {i, i + 1 < text.size() && chars[i + 1] == u'\n' ? 2 : 1};
+    }
+    return {text.size(), 0};
+}
+
+// `text` as a page shows it: a line longer than LongestLine is broken into
+// lines of that length after a note saying so, and after MostLines lines a
+// note says how much of the file is left out. Text within both bounds, as
+// every ordinary hints file is, comes back unchanged.
+QString fitToPage(const QString &text)
+{
+    const auto fits = [&text] {
+        qsizetype lines = 0;
+        for (qsizetype from = 0; from < text.size(); ++lines) {
+            const auto [end, breakLength] = lineEnd(text, from);
+            if (end - from > LongestLine || lines == MostLines)
+                return false;
+            from = end + breakLength;
+        }
+        return true;
+    };
+    if (fits())
+        return text;
+
+    QString page;
+    qsizetype lines = 0;
+    for (qsizetype from = 0; from < text.size(); ++lines) {
+        if (lines >= MostLines) {
+            qsizetype more = 0;
+            for (; from < text.size(); ++more) {
+                const auto [end, breakLength] = lineEnd(text, from);
+                from = end + breakLength;
+            }
+            page += QObject::tr("[Only the first %1 lines are shown; the file has %2 more.]")
+                        .arg(MostLines).arg(more);
+            break;
+        }
+        const auto [end, breakLength] = lineEnd(text, from);
+        if (end - from > LongestLine) {
+            page += QObject::tr("[Next line: %1 characters, broken into lines of %2.]\n")
+                        .arg(end - from).arg(LongestLine);
+            ++lines;
+            while (end - from > LongestLine) {
+                qsizetype piece = LongestLine;
+                if (text.at(from + piece - 1).isHighSurrogate())
+                    --piece; // never between the two halves of one character
+                page += QStringView(text).mid(from, piece);
+                page += QLatin1Char('\n');
+                from += piece;
+                ++lines;
+            }
+        }
+        page += QStringView(text).mid(from, end + breakLength - from);
+        from = end + breakLength;
+    }
+    return page;
+}
+
+struct PageText
+{
+    QString text;
+    bool fromFile = true; // false: a line saying why the file could not be read
+};
+
+// The text of the file at `path` as its page shows it, opened exactly as
+// given (a relative name from the working folder) and closed again before
+// this returns; or one line naming the file and why it could not be read.
+PageText readPageText(const QString &path)
 {
     if (path.isEmpty())
-        return QObject::tr("Cannot open the file: no file name is set for this page.");
-    const QFileInfo info(path);
+        return {QObject::tr("Cannot open the file: no file name is set for this page."), false};
     const auto cannotOpen = [&path](const QString &reason) {
-        return QObject::tr("Cannot open \"%1\": %2.").arg(path, reason);
+        return PageText{QObject::tr("Cannot open \"%1\": %2.").arg(path, reason), false};
     };
-    // A pipe or a device would hold the window on open or read: not a page.
-    if (info.exists() && !info.isFile() && !info.isDir())
-        return cannotOpen(QObject::tr("it is not an ordinary file"));
-    if (info.isFile() && info.size() > LargestPage)
+    // Only an ordinary file is opened, without blocking: a named pipe would
+    // hold the window on open, a device on read.
+    const platform::DiscFile file = platform::readDiscFile(path, LargestPage);
+    switch (file.problem) {
+    case platform::DiscFile::None:
+        return {fitToPage(decodeText(file.bytes).text)};
+    case platform::DiscFile::Folder:
+        return cannotOpen(QObject::tr("it is a folder, not a file"));
+    case platform::DiscFile::TooLarge:
         return cannotOpen(QObject::tr("it is too large to show (%1 MiB; a page holds at most %2 MiB)")
-                              .arg(info.size() / (1024 * 1024))
+                              .arg(file.size / (1024 * 1024))
                               .arg(LargestPage / (1024 * 1024)));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!info.exists())
-            return cannotOpen(QObject::tr("the file does not exist"));
-        if (info.isDir())
-            return cannotOpen(QObject::tr("it is a folder, not a file"));
-        if (!info.isReadable())
-            return cannotOpen(QObject::tr("the file may not be read"));
-        return cannotOpen(file.errorString());
+    default:
+        return cannotOpen(file.reason);
     }
-    // The length first, then that many bytes, in one read.
-    const QByteArray bytes = file.read(file.size());
-    file.close();
-    return decodeText(bytes).text;
 }
 
 } // namespace
@@ -150,8 +220,13 @@ void frmopdicas::activate()
     for (const PageDesign &design : Pages)
         paths << ReadINI(QStringLiteral("path"), QString::fromLatin1(design.key));
     // One file open at a time; a page that fails does not stop the others.
-    for (int i = 0; i < m_pages.size(); ++i)
-        m_pages[i]->setPlainText(readPageText(paths.at(i)));
+    for (int i = 0; i < m_pages.size(); ++i) {
+        const PageText page = readPageText(paths.at(i));
+        // The file's lines scroll sideways; a line saying why there is no
+        // file to show is read whole.
+        m_pages[i]->setLineWrapMode(page.fromFile ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        m_pages[i]->setPlainText(page.text);
+    }
 }
 
 void frmopdicas::switchPages()

@@ -25,6 +25,10 @@ Frmplayer::Frmplayer(QWidget *parent)
     m_fullscreen->setGeometry(platform::twipsRect(5400, 5760, 1935, 375));
     m_fullscreen->setAutoDefault(false);
     connect(m_fullscreen, &QPushButton::clicked, this, &Frmplayer::fullScreen);
+    // Full screen over a line saying why nothing plays would be a black
+    // screen: it is offered only while there is a picture to show.
+    connect(m_player, &MediaPlayer::messageChanged, m_fullscreen,
+            [this](const QString &text) { m_fullscreen->setEnabled(text.isEmpty()); });
 
     // Created in the design's keyboard order: the player's controls, then
     // Fullscreen; the heading takes no focus.

@@ -1,5 +1,7 @@
 #include "windows/mediaplayer.h"
 
+#include "platform/discfile.h"
+
 #include <QActionGroup>
 #include <QAudioOutput>
 #include <QBoxLayout>
@@ -258,9 +260,12 @@ void MediaPlayer::buildContextMenu()
         return;
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("contextMenu"));
-    m_menu->addAction(tr("Play"), this, &MediaPlayer::play)->setObjectName(QStringLiteral("menuPlay"));
-    m_menu->addAction(tr("Pause"), this, &MediaPlayer::pause)->setObjectName(QStringLiteral("menuPause"));
-    m_menu->addAction(tr("Stop"), this, &MediaPlayer::stop)->setObjectName(QStringLiteral("menuStop"));
+    m_menuPlay = m_menu->addAction(tr("Play"), this, &MediaPlayer::play);
+    m_menuPlay->setObjectName(QStringLiteral("menuPlay"));
+    m_menuPause = m_menu->addAction(tr("Pause"), this, &MediaPlayer::pause);
+    m_menuPause->setObjectName(QStringLiteral("menuPause"));
+    m_menuStop = m_menu->addAction(tr("Stop"), this, &MediaPlayer::stop);
+    m_menuStop->setObjectName(QStringLiteral("menuStop"));
     m_menu->addSeparator();
 
     auto *sizes = new QActionGroup(m_menu);
@@ -280,19 +285,12 @@ void MediaPlayer::buildContextMenu()
         sizes->addAction(action);
         const DisplaySize size = entry.size;
         connect(action, &QAction::triggered, this, [this, size] { setDisplaySize(size); });
-        if (entry.size == FullScreen)
+        if (entry.size == FullScreen) {
+            m_menuFullScreen = action;
             m_menu->addSeparator();
+        }
     }
     connect(m_menu, &QMenu::aboutToShow, this, [this, sizes] {
-        // The menu offers what the buttons offer: no Play over an error line.
-        for (QAction *action : m_menu->actions()) {
-            if (action->objectName() == QLatin1String("menuPlay"))
-                action->setEnabled(m_play->isEnabled());
-            else if (action->objectName() == QLatin1String("menuPause"))
-                action->setEnabled(m_pause->isEnabled());
-            else if (action->objectName() == QLatin1String("menuStop"))
-                action->setEnabled(m_stop->isEnabled());
-        }
         for (QAction *action : sizes->actions())
             action->setChecked(action->data().toInt() == int(m_displaySize));
     });
@@ -348,13 +346,15 @@ void MediaPlayer::setFileName(const QString &fileName)
         return;
     }
     // A relative name is found from the working folder, as the system would.
+    // Only an ordinary file goes to the decoder, which would wait for good on
+    // a named pipe and read a device without end; it is looked at without
+    // being opened.
     const QFileInfo file(fileName);
-    QString problem;
-    if (!file.exists())
-        problem = tr("the file does not exist");
-    else if (file.isDir())
+    const platform::DiscFile disc = platform::inspectDiscFile(fileName);
+    QString problem = disc.reason;
+    if (disc.problem == platform::DiscFile::Folder)
         problem = tr("it is a folder, not a file");
-    else if (!file.isReadable())
+    else if (disc.ok() && !file.isReadable())
         problem = tr("the file cannot be read");
     if (!problem.isEmpty()) {
         QString text = tr("Cannot play \"%1\": %2.").arg(fileName, problem);
@@ -384,6 +384,7 @@ void MediaPlayer::reportPlayerError(const QString &reason)
 
 void MediaPlayer::showMessage(const QString &text)
 {
+    const bool changed = text != m_messageText;
     m_messageText = text;
     m_message->setText(text);
     m_message->setVisible(!text.isEmpty());
@@ -392,6 +393,8 @@ void MediaPlayer::showMessage(const QString &text)
     m_video->setVisible(text.isEmpty());
     m_message->setGeometry(m_videoArea->rect());
     updateButtons();
+    if (changed)
+        emit messageChanged(text);
 }
 
 void MediaPlayer::play()
@@ -410,14 +413,23 @@ void MediaPlayer::stop()
     m_player->stop();
 }
 
+// With a line shown in place of the picture there is nothing to play, pause,
+// stop or show full screen; the context menu offers what the buttons offer.
 void MediaPlayer::updateButtons()
 {
     const QMediaPlayer::PlaybackState state = m_player->playbackState();
-    const bool hasMedia = !m_player->source().isEmpty() && message().isEmpty();
+    const bool playable = message().isEmpty();
+    const bool hasMedia = !m_player->source().isEmpty() && playable;
     m_play->setEnabled(hasMedia && state != QMediaPlayer::PlayingState);
-    m_pause->setEnabled(state == QMediaPlayer::PlayingState);
-    m_stop->setEnabled(state != QMediaPlayer::StoppedState);
+    m_pause->setEnabled(playable && state == QMediaPlayer::PlayingState);
+    m_stop->setEnabled(playable && state != QMediaPlayer::StoppedState);
     m_position->setEnabled(hasMedia);
+    if (m_menu) {
+        m_menuPlay->setEnabled(m_play->isEnabled());
+        m_menuPause->setEnabled(m_pause->isEnabled());
+        m_menuStop->setEnabled(m_stop->isEnabled());
+        m_menuFullScreen->setEnabled(m_settings.allowChangeDisplaySize && playable);
+    }
 }
 
 void MediaPlayer::updateTime()
@@ -427,7 +439,7 @@ void MediaPlayer::updateTime()
 
 void MediaPlayer::setDisplaySize(DisplaySize size)
 {
-    if (size == m_displaySize)
+    if (size == m_displaySize || (size == FullScreen && !message().isEmpty()))
         return;
     if (size == FullScreen) {
         m_sizeBeforeFullScreen = m_displaySize;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAction;
 class QAudioOutput;
 class QLabel;
 class QMediaPlayer;
@@ -57,6 +58,8 @@ public:
     DisplaySize displaySize() const { return m_displaySize; }
 
     // The line shown in place of the picture; empty while nothing is wrong.
+    // While it is shown, nothing is offered that needs a picture: play, pause,
+    // stop and full screen are disabled.
     QString message() const;
 
     QMediaPlayer *mediaPlayer() const { return m_player; }
@@ -69,6 +72,7 @@ public slots:
 
 signals:
     void displaySizeChanged(MediaPlayer::DisplaySize size);
+    void messageChanged(const QString &text);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -108,4 +112,8 @@ private:
     QWidget *m_audioControls = nullptr;
     QSlider *m_volume = nullptr;
     QMenu *m_menu = nullptr;
+    QAction *m_menuPlay = nullptr;
+    QAction *m_menuPause = nullptr;
+    QAction *m_menuStop = nullptr;
+    QAction *m_menuFullScreen = nullptr;
 };

@@ -8,11 +8,14 @@
 #include "widgets/tabstrip.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QGroupBox>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,7 +25,10 @@
 #include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolBar>
+
+#include <sys/stat.h>
 
 using namespace testsupport;
 using platform::twips;
@@ -39,6 +45,12 @@ QByteArray jpeg(int w, int h, QColor colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG");
     return bytes;
+}
+
+// What a label shows and a screen reader reads out.
+QString shownText(QLabel *label)
+{
+    return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
 }
 
 struct Started
@@ -177,18 +189,55 @@ private slots:
         folder->writeIni("");
         reactivate();
         QCOMPARE(child("Lbltitulo_1")->text(), QString());
+        // Shown as written, never taken for markup.
+        folder->writeIni("[main]\r\ntitle=Tom &amp; Jerry <i>II</i>\r\n");
+        reactivate();
+        QCOMPARE(shownText(child("Lbltitulo_0")), QStringLiteral("Tom &amp; Jerry <i>II</i>"));
+        QCOMPARE(shownText(child("Lbltitulo_1")), QStringLiteral("Tom &amp; Jerry <i>II</i>"));
     }
 
-    void missingOrBrokenCoverIsNotedInItsPlace()
+    // A cover: its picture, or a note naming the file and why it cannot be
+    // shown. Nothing the disc holds there may hold the window or stop the
+    // activation.
+    void coverIsShownOrNotedInItsPlace_data()
     {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("why"); // empty: the picture is shown
+        QTest::newRow("picture") << "good.jpg" << "";
+        QTest::newRow("missing, markup in the name") << "<b>missing</b>.jpg" << "the file does not exist";
+        QTest::newRow("folder") << "folder" << "a folder";
+        QTest::newRow("named pipe") << "pipe.jpg" << "a named pipe, not an ordinary file";
+        QTest::newRow("picture over the reader's limit") << "big.png" << "too large: 1200 x 1200 pixels";
+        QTest::newRow("file too large") << "huge.bmp" << "too large (100.0 MiB; at most 64.0 MiB can be used)";
+        QTest::newRow("not a picture (the reader's reason)") << "broken.jpg" << "unsupported image format";
+    }
+
+    void coverIsShownOrNotedInItsPlace()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, why);
+        // A 1200 x 1200 picture stands in for a 30000 x 30000 one.
+        const auto restore = qScopeGuard([limit = QImageReader::allocationLimit()] { QImageReader::setAllocationLimit(limit); });
+        QImageReader::setAllocationLimit(4);
+        QImage big(1200, 1200, QImage::Format_RGB32);
+        big.fill(Qt::white);
+        QVERIFY(big.save(folder->filePath(QStringLiteral("big.png"))));
+        folder->writeFile(QStringLiteral("good.jpg"), jpeg(100, 140, Qt::red));
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(::mkfifo(QFile::encodeName(folder->filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) == 0);
+        QFile huge(folder->filePath(QStringLiteral("huge.bmp")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(100LL * 1024 * 1024)); // sparse: no disc used
+        huge.close();
         folder->writeFile(QStringLiteral("broken.jpg"), "this is no picture");
-        folder->writeIni("[path]\r\nfrontcover=" + folder->filePath("missing.jpg").toUtf8() + "\r\nbackcover="
-                         + folder->filePath("broken.jpg").toUtf8() + "\r\n[main]\r\ntitle=Still here\r\n"
-                         "[settings]\r\nblockset=yes\r\n");
+        const QString path = folder->filePath(stored);
+        folder->writeIni("[path]\r\nfrontcover=" + path.toUtf8() + "\r\nbackcover=" + path.toUtf8()
+                         + "\r\n[main]\r\ntitle=Still here\r\n[settings]\r\nblockset=yes\r\n");
         openWindow();
-        QVERIFY(child("piccapa_0")->pixmap().isNull());
-        QVERIFY(child("piccapa_0")->text().contains(QStringLiteral("missing.jpg")));
-        QVERIFY(child("piccapa_1")->text().contains(QStringLiteral("broken.jpg")));
+        for (QLabel *cover : {child("piccapa_0"), child("piccapa_1")}) {
+            QCOMPARE(cover->pixmap().isNull(), !why.isEmpty());
+            QCOMPARE(why.isEmpty() ? cover->text() : shownText(cover),
+                     why.isEmpty() ? QString() : QStringLiteral("Cannot show\n%1\n(%2)").arg(path, why));
+        }
         // The steps after the covers still ran, and no box came up.
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Still here"));
         QVERIFY(!window->findChild<QAction *>(QStringLiteral("param"))->isEnabled());
@@ -327,6 +376,11 @@ private slots:
         moveOver(framtit, QPoint(3, framtit->height() - 3));
         QCOMPARE(window->statusText(), QStringLiteral("Movie Tiltle"));
         moveOver(toolbar->widgetForAction(toolbar->actions()[4]), QPoint(5, 5));
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+        // From the window straight onto a separator, the way the mouse goes.
+        moveOver(surface, QPoint(2, surface->height() - 2));
+        QWidget *separator = toolbar->widgetForAction(toolbar->actions()[3]);
+        QTest::mouseMove(separator, separator->rect().center());
         QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
 
         // Over a cover, inside its frame: the frame's own surface is not under

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QVideoWidget>
 
+#include <sys/stat.h>
+
 using namespace testsupport;
 
 namespace {
@@ -98,6 +100,7 @@ private slots:
     void fullScreenAndBack()
     {
         QFETCH(QString, how);
+        QVERIFY2(!m_clip.isEmpty(), "No clip: gst-launch-1.0 with avenc_mpeg4 and lamemp3enc is needed to make one");
         Frmplayer *form = open(m_clip);
         QVERIFY(showAndActivate(form));
         MediaPlayer *player = form->player();
@@ -138,6 +141,7 @@ private slots:
         QTest::newRow("missing") << "nothere.avi" << "Cannot play \"nothere.avi\": the file does not exist." + lookedFor;
         QTest::newRow("missing, absolute") << "/nothere/x.avi" << "Cannot play \"/nothere/x.avi\": the file does not exist.";
         QTest::newRow("folder") << "clips" << "Cannot play \"clips\": it is a folder, not a file." + lookedFor;
+        QTest::newRow("named pipe") << "pipe.avi" << "Cannot play \"pipe.avi\": it is a named pipe, not an ordinary file." + lookedFor;
         QTest::newRow("not a movie") << "notes.avi" << "Cannot play \"notes.avi\": ";
     }
     void badMovieShowsALineInThePlayer()
@@ -147,6 +151,7 @@ private slots:
         line.replace(QLatin1String("<cwd>"), QDir::toNativeSeparators(m_folder->path()));
         QDir(m_folder->path()).mkpath(QStringLiteral("clips"));
         m_folder->writeFile(QStringLiteral("notes.avi"), QByteArray("These are not the frames you are looking for.\n").repeated(200));
+        QVERIFY(::mkfifo(QFile::encodeName(m_folder->filePath(QStringLiteral("pipe.avi"))).constData(), 0600) == 0);
 
         BoxAnswerer boxes;
         QPointer<Frmplayer> form = open(stored);
@@ -160,7 +165,11 @@ private slots:
                 QCOMPARE(player->message(), line);
             auto *shown = player->findChild<QLabel *>(QStringLiteral("message")); // in place of the picture
             QVERIFY(shown->isVisible() && shown->text() == player->message() && !player->videoWidget()->isVisible());
-            QVERIFY(!player->findChild<QWidget *>(QStringLiteral("play"))->isEnabled());
+            // Nothing to play, pause, stop or show full screen, by button or menu.
+            for (const char *name : {"play", "pause", "stop", "Cmdfsceen"})
+                QVERIFY2(!form->findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+            for (const char *name : {"menuPlay", "menuPause", "menuStop", "menuFullScreen"})
+                QVERIFY2(!form->findChild<QAction *>(QLatin1String(name))->isEnabled(), name);
         }
         QTest::qWait(50);
         QCOMPARE(boxes.count(), 0);
