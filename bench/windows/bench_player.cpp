@@ -9,8 +9,8 @@
 #include "democlip.h"
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "windows/frmplayer.h"
-#include "windows/mediaplayer.h"
+#include "player/frmplayer.h"
+#include "player/mediaplayer.h"
 
 #include <QApplication>
 #include <QAudioOutput>
