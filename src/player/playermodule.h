@@ -13,6 +13,7 @@
 #include <QtPlugin>
 #include <functional>
 
+class QString;
 class QWidget;
 
 class PlayerModule
@@ -21,8 +22,9 @@ public:
     virtual ~PlayerModule() = default;
 
     // A new internal player window (Frmplayer), not shown. `unloaded` runs when
-    // the window goes, however it closes.
-    virtual QWidget *createWindow(std::function<void()> unloaded) = 0;
+    // the window goes, however it closes. Null when no movie player can be
+    // made here (the media stack is incomplete), with the reason in `problem`.
+    virtual QWidget *createWindow(std::function<void()> unloaded, QString *problem) = 0;
 };
 
 #define PlayerModule_iid "io.github.trevlin.PlayerModule/1"

@@ -3,6 +3,7 @@
 #include "platform/application.h"
 #include "platform/discfile.h"
 #include "platform/forms.h"
+#include "platform/modules.h"
 #include "platform/twips.h"
 #include "player/playermodule.h"
 #include "widgets/centring.h"
@@ -16,9 +17,6 @@
 #include <QLabel>
 #include <QPluginLoader>
 #include <QPushButton>
-
-#include <cstdlib>
-#include <cxxabi.h>
 
 namespace playerloader {
 namespace {
@@ -61,39 +59,6 @@ QString programFile()
         }
     }
     return QString();
-}
-
-// Why the loader failed. Qt says "Cannot load library FILE: (FILE: REASON)";
-// the line names the file already. A symbol the module misses is named as
-// the source names it.
-QString loaderReason(const QPluginLoader &loader)
-{
-    QString reason = loader.errorString();
-    const QString prefix = QStringLiteral("Cannot load library %1: ").arg(loader.fileName());
-    if (reason.startsWith(prefix))
-        reason = reason.mid(prefix.size());
-    if (reason.startsWith(QLatin1Char('(')) && reason.endsWith(QLatin1Char(')')))
-        reason = reason.mid(1, reason.size() - 2);
-    if (reason.startsWith(loader.fileName() + QLatin1String(": ")))
-        reason = reason.mid(loader.fileName().size() + 2);
-    // What Qt found reading the file: "Failed to extract plugin meta data from
-    // 'FILE': 'FILE' is not a valid ELF object", "The file 'FILE' is not ...".
-    const QString quoted = QLatin1Char('\'') + loader.fileName() + QLatin1Char('\'');
-    reason.remove(QStringLiteral("Failed to extract plugin meta data from %1: ").arg(quoted));
-    reason.replace(QStringLiteral("The file %1").arg(quoted), QStringLiteral("it"));
-    reason.replace(quoted, QStringLiteral("it"));
-    if (reason.endsWith(QLatin1Char('.')))
-        reason.chop(1);
-    const QLatin1String undefined("undefined symbol: ");
-    if (reason.startsWith(undefined)) {
-        const QByteArray symbol = reason.mid(undefined.size()).toLatin1();
-        int status = -1;
-        char *name = abi::__cxa_demangle(symbol.constData(), nullptr, nullptr, &status);
-        if (status == 0 && name)
-            reason = undefined + QString::fromLatin1(name);
-        std::free(name);
-    }
-    return reason;
 }
 
 // The player window when there is no player: the window's heading, its
@@ -193,7 +158,7 @@ PlayerModule *loadModule(QString *problem)
     loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     QObject *instance = loader.instance();
     if (!instance) {
-        *problem = QStringLiteral("its module \"%1\" cannot be loaded: %2").arg(shown, loaderReason(loader));
+        *problem = QStringLiteral("its module \"%1\" cannot be loaded: %2").arg(shown, platform::moduleLoadFailure(loader));
         return nullptr;
     }
     auto *module = qobject_cast<PlayerModule *>(instance);
@@ -231,8 +196,10 @@ QStringList moduleCandidates()
 QWidget *createPlayerWindow(std::function<void()> unloaded)
 {
     QString problem;
-    if (PlayerModule *module = loadModule(&problem))
-        return module->createWindow(std::move(unloaded));
+    if (PlayerModule *module = loadModule(&problem)) {
+        if (QWidget *window = module->createWindow(unloaded, &problem))
+            return window;
+    }
     return new PlayerStandIn(QStringLiteral("Cannot open the internal player: %1.").arg(problem), std::move(unloaded));
 }
 

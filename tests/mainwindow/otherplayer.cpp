@@ -15,7 +15,7 @@ class OtherPlayer : public QObject, public PlayerModule
     Q_PLUGIN_METADATA(IID PlayerModule_iid)
     Q_INTERFACES(PlayerModule)
 public:
-    QWidget *createWindow(std::function<void()>) override
+    QWidget *createWindow(std::function<void()>, QString *) override
     {
         platform::serviceOfAnotherBuild();
         return nullptr;
