@@ -1,5 +1,9 @@
 // Time from opening the internal player window to its first video frame,
-// against a bare QMediaPlayer + QVideoWidget on the same file.
+// against a bare QMediaPlayer + QVideoWidget on the same file: first in this
+// process, once the media stack is loaded and warm; then the first opening in
+// a fresh process, the program's way through the player's module (which
+// loads the media stack) against a bare player in a program that links Qt
+// Multimedia.
 //
 //   bench_player [rounds] [movie]   (default: 5 rounds of a 3-second clip made here)
 //
@@ -18,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMediaPlayer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVideoFrame>
@@ -93,6 +98,25 @@ Times timeBarePlayer(const QString &movie)
     return times;
 }
 
+// Runs a first-opening probe; its time from opening to the first frame, and
+// to the window being made.
+Times runProbe(const QString &name, const QString &argument)
+{
+    QProcess probe;
+    probe.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name, {argument});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(name), probe.readAllStandardError().constData());
+    Times times;
+    for (const QByteArray &line : probe.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2 && parts[0] == "opened-ms")
+            times.handedOver = parts[1].toDouble();
+        else if (parts.size() == 2 && parts[0] == "first-frame-ms")
+            times.firstFrame = parts[1].toDouble();
+    }
+    return times;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -129,5 +153,24 @@ int main(int argc, char **argv)
     std::printf("bare QMediaPlayer + QVideoWidget  %8.1f ms           %8.1f ms\n", median(bareTotal), median(bareAfter));
     std::printf("ratio                             %8.2fx            %8.2fx   (goal: at most 1.20x)\n",
                 median(windowTotal) / median(bareTotal), median(windowAfter) / median(bareAfter));
+
+    QList<double> moduleTotal, moduleOpened, coldBareTotal, coldBareOpened;
+    runProbe(QStringLiteral("bench_player_module"), folder.path()); // warm the file cache
+    runProbe(QStringLiteral("bench_player_bare"), movie);
+    for (int i = 0; i < rounds; ++i) {
+        const Times m = runProbe(QStringLiteral("bench_player_module"), folder.path());
+        moduleTotal << m.firstFrame;
+        moduleOpened << m.handedOver;
+        const Times b = runProbe(QStringLiteral("bench_player_bare"), movie);
+        coldBareTotal << b.firstFrame;
+        coldBareOpened << b.handedOver;
+    }
+    std::printf("\nfirst opening in a fresh process     open to first frame   window made\n");
+    std::printf("player window, through its module  %8.1f ms           %8.1f ms\n", median(moduleTotal),
+                median(moduleOpened));
+    std::printf("bare QMediaPlayer (links Multimedia) %6.1f ms           %8.1f ms\n", median(coldBareTotal),
+                median(coldBareOpened));
+    std::printf("ratio                              %8.2fx            (goal: at most 1.20x)\n",
+                median(moduleTotal) / median(coldBareTotal));
     return 0;
 }
