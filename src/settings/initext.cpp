@@ -191,6 +191,8 @@ const char16_t *findChar(const char16_t *p, const char16_t *end, char16_t c)
 
 const unsigned char *findChar(const unsigned char *p, const unsigned char *end, unsigned char c)
 {
+    if (p == end)
+        return nullptr;  // an empty file may have no bytes at all, not even an address
     return static_cast<const unsigned char *>(std::memchr(p, c, size_t(end - p)));
 }
 

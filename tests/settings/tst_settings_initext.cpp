@@ -44,6 +44,7 @@ void TestIniText::reads_data()
     QTest::newRow("; comment") << "[s]\n \t;k=v" << "s" << ";k" << "";
     QTest::newRow("# is no comment") << "[s]\n#x=1" << "s" << "#x" << "1";
     QTest::newRow("first section only") << "[s]\na=1\n[t]\nb=2\n[S]\nb=3" << "s" << "b" << "";
+    QTest::newRow("empty file") << "" << "s" << "k" << "";
     QTest::newRow("first key wins") << "[s]\nk=1\nK=2\n[s]\nk=3" << "s" << "k" << "1";
 
     QTest::newRow("one pair of quotes") << "[s]\nk= \"\" a \"\" " << "s" << "k" << "\" a \"";
