@@ -10,9 +10,6 @@
 #include <QFileInfo>
 #include <QTest>
 
-#include <cerrno>
-#include <cstring>
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +36,6 @@ private slots:
     void location();
     void writesAndReadsAfresh();
     void failedWritesShowTheBoxAndLeaveTheFile();
-    void settingsThatAreNoFile();
 };
 
 void TestModuleIni::location()
@@ -141,30 +137,6 @@ void TestModuleIni::failedWritesShowTheBoxAndLeaveTheFile()
     QCOMPARE(answerer.seen()[0].detail, "the value holds a line break or a NUL character"_L1);
     QCOMPARE(answerer.seen()[1].detail, "the file is read-only"_L1);
     QCOMPARE(answerer.seen()[3].detail, "it is a folder"_L1);
-}
-
-void TestModuleIni::settingsThatAreNoFile()
-{
-    // What a disc may hold under the settings file's name reads as empty at
-    // once (a pipe must not be opened: that waits for a writer for good) and
-    // is not written; each write names what is there.
-    TempAppFolder folder;
-    const QByteArray name = QFile::encodeName(folder.iniPath());
-    const struct { const char *what; std::function<bool()> make; QString reason; } cases[] = {
-        {"named pipe", [&] { return ::mkfifo(name.constData(), 0666) == 0; }, "it is a named pipe, not an ordinary file"_L1},
-        {"symlink to /dev/zero", [&] { return ::symlink("/dev/zero", name.constData()) == 0; }, "it is a device, not an ordinary file"_L1},
-        {"symlink loop", [&] { return ::symlink(name.constData(), name.constData()) == 0; }, QString::fromLocal8Bit(std::strerror(ELOOP))},
-    };
-    for (const auto &c : cases) {
-        QFile::remove(folder.iniPath());
-        QVERIFY2(c.make(), c.what);
-        BoxAnswerer answerer;
-        QCOMPARE(ReadINI("main", "title"), QString());
-        QVERIFY(!WriteINI("Main", "title", "x"));
-        QCOMPARE(answerer.count(), 1);
-        QCOMPARE(answerer.seen().first().detail, c.reason);
-    }
-    QVERIFY(QFileInfo(folder.iniPath()).isSymLink());
 }
 
 QTEST_MAIN(TestModuleIni)
