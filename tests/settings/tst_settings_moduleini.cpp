@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -63,7 +64,7 @@ void TestModuleIni::writesAndReadsAfresh()
     QVERIFY(!QFile::exists(folder.iniPath()));
     QVERIFY(WriteINI("Main", "title", u"Mi Película"_s));
     QVERIFY(WriteINI("path", "movie", ""));
-    QCOMPARE(folder.readIni(), "[Main]\r\ntitle=Mi Pel\xED" "cula\r\n[path]\r\nmovie=\r\n"_ba);
+    QCOMPARE(folder.readIni(), "[Main]\r\ntitle=Mi Pel\xC3\xAD" "cula\r\n[path]\r\nmovie=\r\n"_ba);
     QCOMPARE(ReadINI("main", "Title"), u"Mi Película"_s);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trevlin.INI"});
 
@@ -83,6 +84,19 @@ void TestModuleIni::writesAndReadsAfresh()
                                "subtitles=/disc/s.srt\r\n\r\n[settings]\r\nblockset=no\r\n"_ba);
     QCOMPARE(statOf(folder.iniPath()).st_mode & 07777, mode);
     QCOMPARE(statOf(folder.iniPath()).st_uid, root ? uid_t(65534) : ::geteuid());
+
+    // A file of ASCII bytes takes a Greek title as UTF-8. Every name of the
+    // file sees the write, and a symlink stays one.
+    folder.writeIni(kDisc);
+    QVERIFY(::link(QFile::encodeName(folder.iniPath()).constData(), QFile::encodeName(folder.filePath("copy.ini")).constData()) == 0);
+    QVERIFY(QFile::link(folder.filePath("copy.ini"), folder.filePath("link.ini")));
+    QVERIFY(WriteINI("Main", "title", u"Ωμέγα Ταινία"_s));
+    QCOMPARE(ReadINI("main", "Title"), u"Ωμέγα Ταινία"_s);
+    QCOMPARE(writeIniFile(folder.filePath("link.ini"), "path", "movie", "/disc/m.avi").ok, true);
+    QVERIFY(QFileInfo(folder.filePath("link.ini")).isSymLink());
+    QCOMPARE(folder.readFile("copy.ini"), folder.readIni());
+    QCOMPARE(readIniFile(folder.filePath("copy.ini"), "path", "movie"), "/disc/m.avi"_L1);
+    QCOMPARE(statOf(folder.iniPath()).st_nlink, nlink_t(2));
     {
         TempAppFolder second;
         QVERIFY(WriteINI("main", "Title", "three"));
@@ -119,6 +133,10 @@ void TestModuleIni::failedWritesShowTheBoxAndLeaveTheFile()
     for (const testsupport::SeenBox &box : answerer.seen())
         QCOMPARE(box.text, "Escrita sem Sucesso"_L1);
     QCOMPARE(answerer.seen().first().caption, "Trevlin"_L1);
+    // The reason is the box's detail, so the author knows what to change.
+    QCOMPARE(answerer.seen()[0].detail, "the value holds a line break or a NUL character"_L1);
+    QCOMPARE(answerer.seen()[1].detail, "the file is read-only"_L1);
+    QCOMPARE(answerer.seen()[3].detail, "it is a folder"_L1);
 }
 
 QTEST_MAIN(TestModuleIni)
