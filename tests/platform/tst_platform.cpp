@@ -1,14 +1,17 @@
 // The form lifecycle, the program starter and the folder rule.
 #include "platform/application.h"
+#include "platform/discbundle.h"
 #include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/launcher.h"
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,6 +167,59 @@ private slots:
             QCOMPARE(platform::inspectDiscFile(c.path, c.bound).problem, c.problem);
             QCOMPARE(read.bytes, c.problem == DiscFile::None ? QByteArray("0123456789") : QByteArray());
         }
+    }
+
+    void aDiscBundleMakesQtAndGStreamerUseItsPluginsAlone()
+    {
+        // The viewer's own settings, which would bring in the system's plugins.
+        const QList<QByteArray> names = {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_PLUGIN_SCANNER_1_0", "GST_REGISTRY_1_0",
+                                         "GST_REGISTRY_FORK", "GST_PLUGIN_PATH", "GST_PLUGIN_PATH_1_0",
+                                         "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_MEDIA_BACKEND"};
+        QHash<QByteArray, QByteArray> saved;
+        for (const QByteArray &name : names) {
+            if (qEnvironmentVariableIsSet(name))
+                saved.insert(name, qgetenv(name));
+            qputenv(name, "/usr/lib/elsewhere");
+        }
+        const QStringList libraryPaths = QCoreApplication::libraryPaths();
+        const auto restore = qScopeGuard([&] {
+            for (const QByteArray &name : names)
+                saved.contains(name) ? qputenv(name, saved.value(name)) : qunsetenv(name);
+            QCoreApplication::setLibraryPaths(libraryPaths);
+        });
+
+        QTemporaryDir disc, cache;
+        QVERIFY(!platform::useDiscBundle(disc.path(), cache.path()));
+        for (const QByteArray &name : names)
+            QCOMPARE(qgetenv(name), QByteArray("/usr/lib/elsewhere"));
+        QCOMPARE(QCoreApplication::libraryPaths(), libraryPaths);
+
+        const QString bundle = disc.path() + QStringLiteral("/.trevlin");
+        QVERIFY(QDir().mkpath(bundle + QStringLiteral("/gstreamer-1.0")) && QDir().mkpath(bundle + QStringLiteral("/libexec")));
+        QFile scanner(bundle + QStringLiteral("/libexec/gst-plugin-scanner"));
+        QVERIFY(scanner.open(QIODevice::WriteOnly));
+        scanner.close();
+        for (const bool runnable : {true, false}) {
+            QVERIFY(scanner.setPermissions(runnable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner));
+            QVERIFY(platform::useDiscBundle(disc.path(), cache.path()));
+            QCOMPARE(qgetenv("GST_PLUGIN_SYSTEM_PATH_1_0"), QFile::encodeName(bundle + QStringLiteral("/gstreamer-1.0")));
+            QCOMPARE(qgetenv("GST_PLUGIN_SCANNER_1_0"), QFile::encodeName(scanner.fileName()));
+            const QFileInfo registry(QFile::decodeName(qgetenv("GST_REGISTRY_1_0")));
+            QCOMPARE(registry.absolutePath(), cache.path() + QStringLiteral("/trevlin"));
+            QVERIFY(registry.dir().exists());
+            for (const char *name : {"GST_PLUGIN_PATH", "GST_PLUGIN_PATH_1_0", "QT_PLUGIN_PATH",
+                                     "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_MEDIA_BACKEND"})
+                QVERIFY2(!qEnvironmentVariableIsSet(name), name);
+            // A stick that keeps no exec bits cannot start the disc's scanner,
+            // and the viewer's must not be started instead.
+            QCOMPARE(qgetenv("GST_REGISTRY_FORK"), runnable ? QByteArray() : QByteArray("no"));
+            QCOMPARE(QCoreApplication::libraryPaths(), QStringList{bundle + QStringLiteral("/plugins")});
+        }
+    }
+
+    void theProgramFileIsTheRunningProgram()
+    {
+        QCOMPARE(platform::programFile(), QCoreApplication::applicationFilePath());
     }
 
     void startsTheRealProgramWithSplitArguments()
