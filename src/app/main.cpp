@@ -6,9 +6,13 @@
 // disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
 // folder, so relative paths in the settings file are taken from the disc as
 // when the disc's autorun starts the program there.
+//
+// A disc made for viewers without Qt carries the program's own Qt and
+// GStreamer in .trevlin beside it; the program then uses those alone.
 
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
+#include "platform/discbundle.h"
 #include "platform/forms.h"
 #include "startup/frmsplash.h"
 #include "widgets/designstyle.h"
@@ -16,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <optional>
@@ -57,6 +62,11 @@ std::optional<int> useDiscFolder(const QStringList &arguments)
 
 int main(int argc, char **argv)
 {
+    // Before Qt and GStreamer start: they read where their plugins are then.
+    const QString program = platform::programFile();
+    platform::useDiscBundle(QFileInfo(program).absolutePath(),
+                            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+
     // Windows centre themselves, which a Wayland session does not allow a
     // program to do: there, go through XWayland.
     if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -66,6 +76,11 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(platform::applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(TREVLIN_VERSION));
     QApplication::setWindowIcon(widgets::windowIcon());
+
+    // Started through the dynamic loader, the executable is the loader: the
+    // program's folder is still the one its own file lies in.
+    if (program != QCoreApplication::applicationFilePath())
+        platform::setApplicationFolder(QDir::toNativeSeparators(QFileInfo(program).absolutePath()));
 
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
         return *refused;
