@@ -5,11 +5,15 @@
 // Without an argument the disc is the program's own folder. With one, the
 // disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
 // folder, so relative paths in the settings file are taken from the disc as
-// when the disc's autorun starts the program there.
+// when the disc's autorun starts the program there. An installed program
+// (in the bin folder the install rules put it in) has no disc beside it:
+// without an argument it takes the current folder when that holds a
+// trevlin.INI, and otherwise asks for the disc folder.
 
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
 #include "platform/forms.h"
+#include "settings/discfolder.h"
 #include "startup/frmsplash.h"
 #include "widgets/designstyle.h"
 
@@ -69,6 +73,14 @@ int main(int argc, char **argv)
 
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
         return *refused;
+    if (QApplication::arguments().size() == 1
+        && isInstalledFolder(QApplication::applicationDirPath(), QStringLiteral(TREVLIN_INSTALLED_BINDIRS))) {
+        const QString disc = installedDiscFolder(QDir::currentPath(), [] { return askDiscFolder(QDir::currentPath()); });
+        if (disc.isEmpty())
+            return 0; // the viewer cancelled
+        if (const std::optional<int> refused = useDiscFolder({disc}))
+            return *refused;
+    }
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });
