@@ -5,10 +5,7 @@
 // Without an argument the disc is the program's own folder. With one, the
 // disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
 // folder, so relative paths in the settings file are taken from the disc as
-// when the disc's autorun starts the program there. An installed program
-// (in the bin folder the install rules put it in) has no disc beside it:
-// without an argument it takes the current folder when that holds a
-// trevlin.INI, and otherwise asks for the disc folder.
+// when the disc's autorun starts the program there.
 
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
@@ -73,6 +70,9 @@ int main(int argc, char **argv)
 
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
         return *refused;
+    // Installed (in the bin folder the install rules put it in), the program
+    // has no disc beside it: without a folder it takes the current folder
+    // when that holds a trevlin.INI, and otherwise asks for the disc folder.
     if (QApplication::arguments().size() == 1
         && isInstalledFolder(QApplication::applicationDirPath(), QStringLiteral(TREVLIN_INSTALLED_BINDIRS))) {
         const QString disc = installedDiscFolder(QDir::currentPath(), [] { return askDiscFolder(QDir::currentPath()); });
