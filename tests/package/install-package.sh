@@ -85,7 +85,6 @@ title=$("$built_ini" get "$demo/trevlin.INI" main title)
 [ -n "$title" ] || fail "the demo disc has no title"
 got=$(in_root trevlin-ini get /root/demo/trevlin.INI Main TITLE) || fail "trevlin-ini get failed"
 [ "$got" = "$title" ] || fail "trevlin-ini get read \"$got\", not \"$title\""
-printf '[main]\r\ntitle=x\r\n' >"$new/root/scratch.INI"
 in_root trevlin-ini set /root/scratch.INI main title "Café Noir" || fail "trevlin-ini set failed"
 [ "$(in_root trevlin-ini get /root/scratch.INI main title)" = "Café Noir" ] || fail "trevlin-ini set then get disagree"
 echo "ok - trevlin-ini: $version; get and set work in the root"
@@ -136,6 +135,19 @@ title_band() {
 }
 differing_pixels() { compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 
+# Starts the installed program in the root with a shell command line.
+start_installed() {
+  chroot "$new" env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" sh -c "$1" \
+    >>"$work/installed.log" 2>&1 &
+  app=$!
+}
+# Starts it on $1 and takes its title band into $2.
+installed_title_band() {
+  start_installed "$1"
+  id=$(wait_window '^Trevlin$') || fail "$1: no main window: $(tail -n 5 "$work/installed.log")"
+  title_band "$id" "$2" || fail "$1: the window did not settle"
+}
+
 step "the program built here on the demo disc, for comparison"
 mkdir -p "$work/demo"
 cp -a "$demo/." "$work/demo/"
@@ -144,14 +156,14 @@ app=$!
 id=$(wait_window '^Trevlin$') || fail "the program built here showed no main window ($(tail -n 3 "$work/built.log"))"
 title_band "$id" "$work/expected.png" || fail "the built program's window did not settle"
 stop_app
+cp "$work/expected.png" "$shots/package-title-expected.png"
 
 step "the installed trevlin /root/demo"
-chroot "$new" env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-  trevlin /root/demo >"$work/installed.log" 2>&1 &
-app=$!
-id=$(wait_window '^Trevlin$') || fail "the installed trevlin showed no main window: $(tail -n 5 "$work/installed.log")"
-title_band "$id" "$work/shown.png" || fail "the installed program's window did not settle"
+installed_title_band 'exec trevlin /root/demo' "$work/shown.png"
 import -window root "$shots/package-main-window.png" 2>/dev/null
+cp "$work/shown.png" "$shots/package-title.png"
+off=$(differing_pixels "$work/shown.png" "$work/expected.png")
+[ "$off" = "0" ] || fail "the installed program's title band differs from the built program's in $off pixels (see $shots/package-title*.png)"
 # The internal player opens with only the package's dependencies (without
 # the recommended plugins it cannot decode the demo movie, and says so).
 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
@@ -168,41 +180,26 @@ sleep 3
 import -window root "$shots/package-player.png" 2>/dev/null
 kill -0 "$app" 2>/dev/null || fail "the program ended when its player opened: $(tail -n 5 "$work/installed.log")"
 stop_app
-echo "ok - the internal player opens and the program stays ($shots/package-player.png)"
-cp "$work/shown.png" "$shots/package-title.png"
-cp "$work/expected.png" "$shots/package-title-expected.png"
-off=$(differing_pixels "$work/shown.png" "$work/expected.png")
-[ "$off" = "0" ] || fail "the installed program's title band differs from the built program's in $off pixels (see $shots/package-title*.png)"
 
 # The band is the title: without a title it looks different.
 in_root trevlin-ini set /root/demo/trevlin.INI main title "" || fail "cannot empty the title"
-chroot "$new" env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-  trevlin /root/demo >>"$work/installed.log" 2>&1 &
-app=$!
-id=$(wait_window '^Trevlin$') || fail "no main window for the disc without a title"
-title_band "$id" "$work/untitled.png" || fail "the window without a title did not settle"
+installed_title_band 'exec trevlin /root/demo' "$work/untitled.png"
 stop_app
+in_root trevlin-ini set /root/demo/trevlin.INI main title "$title" || fail "cannot restore the title"
 off=$(differing_pixels "$work/untitled.png" "$work/expected.png")
 [ "$off" -gt 200 ] 2>/dev/null || fail "the title band hardly changes without a title ($off pixels): it does not show the title"
-in_root trevlin-ini set /root/demo/trevlin.INI main title "$title" || fail "cannot restore the title"
-echo "ok - trevlin /root/demo shows \"$title\" as the program built here does ($shots/package-main-window.png)"
+echo "ok - trevlin /root/demo shows \"$title\" as the program built here does, and its player opens ($shots/package-*.png)"
 
 # --- no folder argument ----------------------------------------------------------
 step "the installed trevlin, started in the disc folder"
-chroot "$new" env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-  sh -c 'cd /root/demo && exec trevlin' >>"$work/installed.log" 2>&1 &
-app=$!
-id=$(wait_window '^Trevlin$') || fail "started in the disc folder, trevlin showed no main window"
-title_band "$id" "$work/cwd.png" || fail "the window did not settle"
+installed_title_band 'cd /root/demo && exec trevlin' "$work/cwd.png"
 stop_app
 off=$(differing_pixels "$work/cwd.png" "$work/expected.png")
 [ "$off" = "0" ] || fail "started in the disc folder, the title band differs in $off pixels"
 echo "ok - started in a disc folder, the installed trevlin opens that disc"
 
 step "the installed trevlin, started in a folder without a disc"
-chroot "$new" env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-  sh -c 'cd /root && exec trevlin' >>"$work/installed.log" 2>&1 &
-app=$!
+start_installed 'cd /root && exec trevlin'
 id=$(wait_window 'disc folder') || fail "no folder dialog came up: $(tail -n 5 "$work/installed.log")"
 sleep 0.5
 import -window root "$shots/package-folder-dialog.png" 2>/dev/null
@@ -226,6 +223,5 @@ if [ -e "$new/usr/bin/$builder" ]; then
     || fail "without its tools the disc builder said (status $rc): $out"
   [ ! -e "$new/root/demo.iso" ] || fail "the disc builder left an image although it refused"
   echo "ok - without its tools the disc builder names the packages: ${out%%$'\n'*}"
-
 fi
 step "done"
