@@ -14,6 +14,7 @@
 #include "platform/application.h"
 #include "platform/discbundle.h"
 #include "platform/forms.h"
+#include "settings/discfolder.h"
 #include "startup/frmsplash.h"
 #include "widgets/designstyle.h"
 
@@ -84,6 +85,17 @@ int main(int argc, char **argv)
 
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
         return *refused;
+    // Installed (in the bin folder the install rules put it in), the program
+    // has no disc beside it: without a folder it takes the current folder
+    // when that holds a trevlin.INI, and otherwise asks for the disc folder.
+    if (QApplication::arguments().size() == 1
+        && isInstalledFolder(QApplication::applicationDirPath(), QStringLiteral(TREVLIN_INSTALLED_BINDIRS))) {
+        const QString disc = installedDiscFolder(QDir::currentPath(), [] { return askDiscFolder(QDir::currentPath()); });
+        if (disc.isEmpty())
+            return 0; // the viewer cancelled
+        if (const std::optional<int> refused = useDiscFolder({disc}))
+            return *refused;
+    }
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });

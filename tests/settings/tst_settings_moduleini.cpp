@@ -1,7 +1,9 @@
 // ModuleINI over real files in a temporary application folder: where the file
-// is, what reads and writes leave in it, and the "Escrita sem Sucesso" box.
+// is, what reads and writes leave in it, and the "Escrita sem Sucesso" box;
+// and where an installed program finds its disc.
 
 #include "platform/application.h"
+#include "settings/discfolder.h"
 #include "settings/moduleini.h"
 #include "testsupport.h"
 
@@ -36,6 +38,7 @@ private slots:
     void location();
     void writesAndReadsAfresh();
     void failedWritesShowTheBoxAndLeaveTheFile();
+    void installedProgramFindsItsDisc();
 };
 
 void TestModuleIni::location()
@@ -137,6 +140,39 @@ void TestModuleIni::failedWritesShowTheBoxAndLeaveTheFile()
     QCOMPARE(answerer.seen()[0].detail, "the value holds a line break or a NUL character"_L1);
     QCOMPARE(answerer.seen()[1].detail, "the file is read-only"_L1);
     QCOMPARE(answerer.seen()[3].detail, "it is a folder"_L1);
+}
+
+void TestModuleIni::installedProgramFindsItsDisc()
+{
+    TempAppFolder folder;
+    QVERIFY(QDir(folder.path()).mkpath("usr/bin") && QDir(folder.path()).mkpath("copy"));
+    QVERIFY(QFile::link(folder.filePath("usr"), folder.filePath("merged")));
+    const QString bin = folder.filePath("usr/bin");
+    const struct { QString program, installFolders; bool installed; } places[] = {
+        {bin, "/usr/local/bin:"_L1 + bin, true},
+        {folder.filePath("merged/bin"), bin, true},  // /bin -> /usr/bin
+        {bin, folder.filePath("merged/bin"), true},
+        {folder.filePath("copy"), bin, false},
+        {bin, QString(), false},
+        {folder.filePath("gone"), folder.filePath("gone"), false},
+    };
+    for (const auto &p : places)
+        QVERIFY2(isInstalledFolder(p.program, p.installFolders) == p.installed, qPrintable(p.program));
+
+    // The current folder when it holds the settings file; otherwise the
+    // viewer is asked, and cancelling answers no folder.
+    int asked = 0;
+    const auto answer = [&asked](const QString &choice) {
+        return [&asked, choice] { ++asked; return choice; };
+    };
+    folder.writeFile("copy/trevlin.INI", kDisc);
+    QCOMPARE(installedDiscFolder(folder.filePath("copy"), answer("/elsewhere")), folder.filePath("copy"));
+    QCOMPARE(asked, 0);
+    QCOMPARE(installedDiscFolder(bin, answer("/media/disc")), "/media/disc"_L1);
+    QCOMPARE(installedDiscFolder(bin, answer(QString())), QString());
+    QVERIFY(QDir(bin).mkpath("trevlin.INI"));  // a folder of that name is no settings file
+    QCOMPARE(installedDiscFolder(bin, answer("/media/disc")), "/media/disc"_L1);
+    QCOMPARE(asked, 3);
 }
 
 QTEST_MAIN(TestModuleIni)

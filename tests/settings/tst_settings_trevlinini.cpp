@@ -112,8 +112,12 @@ void TestTrevlinIni::usage()
     const Run help = runTool({"--help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("trevlin-ini set FILE SECTION KEY VALUE\n"));
+    const Run version = runTool({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, "trevlin-ini (Trevlin) " TREVLIN_VERSION_TEXT "\n"_ba);
     for (const QStringList &args : QList<QStringList>{{}, {"get", "f.ini", "main"}, {"set", "f.ini", "main", "title"},
-                                                      {"put", "f.ini", "main", "title", "x"}}) {
+                                                      {"put", "f.ini", "main", "title", "x"},
+                                                      {"--version", "get"}}) {
         const Run run = runTool(args);
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.err.contains("Usage:"));
