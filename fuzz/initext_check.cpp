@@ -161,7 +161,9 @@ QString checkIniInput(QByteArrayView input)
     const DecodedText after = decodeText(edit.bytes);
     if (!after.exact)
         return QStringLiteral("the edited file is not exact");
-    if (after.encoding != decoded.encoding && !isAscii(edit.bytes))
+    // (A file of ASCII bytes only may become UTF-8.)
+    if (after.encoding != decoded.encoding && !isAscii(edit.bytes)
+        && !(isAscii(bytes) && after.encoding == TextEncoding::Utf8))
         return QStringLiteral("the edit changed the file's encoding from %1 to %2")
             .arg(encodingName(decoded.encoding), encodingName(after.encoding));
     const QString &before = decoded.text;

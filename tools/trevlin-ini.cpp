@@ -4,12 +4,13 @@
 //
 //   trevlin-ini get FILE SECTION KEY
 //   trevlin-ini set FILE SECTION KEY VALUE
+//   trevlin-ini --help | --version
 
 #include "settings/moduleini.h"
 
+#include "settings/textcodec.h"
+
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -18,18 +19,33 @@
 namespace {
 
 const char kUsage[] =
-    "Usage:\n"
-    "  trevlin-ini get FILE SECTION KEY\n"
-    "      Prints the value the program reads for KEY in SECTION of FILE, then a\n"
-    "      newline (an empty line when the file, the section or the key is\n"
-    "      missing). Names match without regard to letter case.\n"
-    "  trevlin-ini set FILE SECTION KEY VALUE\n"
-    "      Stores VALUE under KEY in SECTION of FILE as the program does: the\n"
-    "      first matching key is changed in place, a missing key, section or\n"
-    "      file is added, and every other byte of the file stays as it was.\n"
-    "      On failure prints \"Escrita sem Sucesso\" and the reason, exit 1.\n"
-    "  trevlin-ini --help\n"
-    "Arguments are UTF-8. Exit status: 0 done, 1 not written, 2 bad usage.\n";
+    "Usage: trevlin-ini get FILE SECTION KEY\n"
+    "  or:  trevlin-ini set FILE SECTION KEY VALUE\n"
+    "Reads or writes one value of a Trevlin settings file (trevlin.INI) by the\n"
+    "same rules as the program. Section and key names match without regard to\n"
+    "letter case; arguments must be valid UTF-8, and output is UTF-8. The exit\n"
+    "status is 0 when done, 1 when the value is not written (set) or the file\n"
+    "cannot be read (get), and 2 on bad usage.\n"
+    "\n"
+    "Commands:\n"
+    "  get FILE SECTION KEY        print the value the program reads for KEY in\n"
+    "                              SECTION of FILE, then a newline (an empty line\n"
+    "                              when the file, the section or the key is\n"
+    "                              missing; a file that is there but cannot be\n"
+    "                              read, such as a named pipe, a device, a folder\n"
+    "                              or a file in a folder you may not enter, is an\n"
+    "                              error)\n"
+    "  set FILE SECTION KEY VALUE  store VALUE under KEY in SECTION of FILE as the\n"
+    "                              program does: the first matching key is changed\n"
+    "                              in place, a missing key, section or file is\n"
+    "                              added, and every other byte of the file stays as\n"
+    "                              it was; a write that cannot be done prints\n"
+    "                              \"Escrita sem Sucesso\" and the reason and leaves\n"
+    "                              the file as it was\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n";
 
 void put(FILE *stream, const QByteArray &bytes)
 {
@@ -48,13 +64,22 @@ int badUsage(const QString &why)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // Taken from argv as UTF-8 whatever the locale says.
+    // Taken from argv as UTF-8 whatever the locale says. Bytes that are not
+    // UTF-8 would turn into U+FFFD and write something else than was meant
+    // (or name another file), so they are refused.
     QStringList args;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        if (!isValidUtf8(argv[i]))
+            return badUsage(QStringLiteral("argument %1 is not valid UTF-8 text").arg(i));
         args << QString::fromUtf8(argv[i]);
+    }
 
     if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         put(stdout, kUsage);
+        return 0;
+    }
+    if (args.size() == 1 && (args[0] == QLatin1String("--version") || args[0] == QLatin1String("-V"))) {
+        put(stdout, "trevlin-ini (Trevlin) " TREVLIN_VERSION "\n");
         return 0;
     }
     if (args.isEmpty())
@@ -66,13 +91,13 @@ int main(int argc, char **argv)
             return badUsage(QStringLiteral("get takes FILE SECTION KEY"));
         // A missing file reads as empty, as in the program; one that is there
         // but cannot be read is an error, not an empty value.
-        QFile file(args[0]);
-        if (file.exists() && (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))) {
-            put(stderr, "trevlin-ini: cannot read " + args[0].toUtf8() + ": "
-                            + (QFileInfo(file).isDir() ? QByteArray("it is a folder") : file.errorString().toUtf8()) + '\n');
+        QString problem;
+        const QString value = readIniFile(args[0], args[1], args[2], &problem);
+        if (!problem.isEmpty()) {
+            put(stderr, "trevlin-ini: cannot read " + args[0].toUtf8() + ": " + problem.toUtf8() + '\n');
             return 1;
         }
-        put(stdout, readIniFile(args[0], args[1], args[2]).toUtf8() + '\n');
+        put(stdout, value.toUtf8() + '\n');
         return 0;
     }
     if (command == QLatin1String("set")) {

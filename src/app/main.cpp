@@ -6,16 +6,22 @@
 // disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
 // folder, so relative paths in the settings file are taken from the disc as
 // when the disc's autorun starts the program there.
+//
+// A disc made for viewers without Qt carries the program's own Qt and
+// GStreamer in .trevlin beside it; the program then uses those alone.
 
 #include "mainwindow/frmprincipal.h"
 #include "platform/application.h"
+#include "platform/discbundle.h"
 #include "platform/forms.h"
+#include "settings/discfolder.h"
 #include "startup/frmsplash.h"
 #include "widgets/designstyle.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <optional>
@@ -57,6 +63,11 @@ std::optional<int> useDiscFolder(const QStringList &arguments)
 
 int main(int argc, char **argv)
 {
+    // Before Qt and GStreamer start: they read where their plugins are then.
+    const QString program = platform::programFile();
+    platform::useDiscBundle(QFileInfo(program).absolutePath(),
+                            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+
     // Windows centre themselves, which a Wayland session does not allow a
     // program to do: there, go through XWayland.
     if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -67,8 +78,24 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TREVLIN_VERSION));
     QApplication::setWindowIcon(widgets::windowIcon());
 
+    // Started through the dynamic loader, the executable is the loader: the
+    // program's folder is still the one its own file lies in.
+    if (program != QCoreApplication::applicationFilePath())
+        platform::setApplicationFolder(QDir::toNativeSeparators(QFileInfo(program).absolutePath()));
+
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
         return *refused;
+    // Installed (in the bin folder the install rules put it in), the program
+    // has no disc beside it: without a folder it takes the current folder
+    // when that holds a trevlin.INI, and otherwise asks for the disc folder.
+    if (QApplication::arguments().size() == 1
+        && isInstalledFolder(QApplication::applicationDirPath(), QStringLiteral(TREVLIN_INSTALLED_BINDIRS))) {
+        const QString disc = installedDiscFolder(QDir::currentPath(), [] { return askDiscFolder(QDir::currentPath()); });
+        if (disc.isEmpty())
+            return 0; // the viewer cancelled
+        if (const std::optional<int> refused = useDiscFolder({disc}))
+            return *refused;
+    }
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });

@@ -191,6 +191,8 @@ const char16_t *findChar(const char16_t *p, const char16_t *end, char16_t c)
 
 const unsigned char *findChar(const unsigned char *p, const unsigned char *end, unsigned char c)
 {
+    if (p == end)
+        return nullptr;  // an empty file may have no bytes at all, not even an address
     return static_cast<const unsigned char *>(std::memchr(p, c, size_t(end - p)));
 }
 
@@ -288,6 +290,12 @@ bool isAscii(const unsigned char *b, const unsigned char *e)
             return false;
     }
     return true;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
+    return isAscii(begin, begin + bytes.size());
 }
 
 bool isAscii(QStringView text)
@@ -534,10 +542,16 @@ FileEditResult editFile(QByteArrayView bytes, QStringView section, QStringView k
         result.reason = changed.reason;
         return result;
     }
-    std::optional<QByteArray> encoded = encodeText(changed.text, decoded.encoding);
+    // A file of ASCII bytes only (or none) has not chosen between
+    // Windows-1252 and UTF-8: text beyond ASCII makes it UTF-8, which holds
+    // every character and which a file's bytes show.
+    const TextEncoding encoding = decoded.encoding == TextEncoding::Windows1252 && isAscii(bytes)
+        ? TextEncoding::Utf8
+        : decoded.encoding;
+    std::optional<QByteArray> encoded = encodeText(changed.text, encoding);
     if (!encoded) {
         result.reason = QStringLiteral("the file's encoding (%1) cannot hold the text written")
-                            .arg(encodingName(decoded.encoding));
+                            .arg(encodingName(encoding));
         return result;
     }
     // A file without a byte order mark is recognised by its bytes, and an edit

@@ -16,13 +16,22 @@ QString ReadINI(const QString &section, const QString &key);
 
 // Stores `value` under `key` in `section` of the settings file, creating the
 // file, the section or the key when missing. A write that cannot be done shows
-// "Escrita sem Sucesso" once and leaves the file as it was. The result is for
-// tools; the program's callers go on either way.
+// "Escrita sem Sucesso" once, with the reason as the box's detail, and leaves
+// the file as it was. The result is for tools; the program's callers go on
+// either way.
 bool WriteINI(const QString &section, const QString &key, const QString &value);
+
+// The settings file is read only when it is an ordinary file of at most this
+// size; anything else (a named pipe, a device, a folder, a larger file) reads
+// as empty and is not written.
+constexpr qint64 kMaxSettingsFileBytes = 16 * 1024 * 1024;
 
 // The same two operations on a file named by the caller, without any window.
 
-QString readIniFile(const QString &path, const QString &section, const QString &key);
+// A missing file reads as empty. So does one that cannot be read, and then
+// `problem`, when given, says why.
+QString readIniFile(const QString &path, const QString &section, const QString &key,
+                    QString *problem = nullptr);
 
 struct WriteOutcome
 {
@@ -30,11 +39,11 @@ struct WriteOutcome
     QString reason;  // why the file was not written, in English
 };
 
-// Writes atomically through a new file renamed over the old one, so a crash or
-// a full disc never leaves half a file. Only where the folder itself may not be
-// written (a writable file in a read-only folder) is the file rewritten in
-// place, which cannot be atomic. A file that may not be written, one on a read-only medium, a name or value that
+// Writes as filerewrite.h says: under a lock that serialises writers, through
+// a new file renamed over the old one where that keeps the file's owner,
+// group, mode and links, otherwise in place (not atomic). A file that may not
+// be written, one on a read-only medium or a full disk, a name or value that
 // cannot be one line of the file, or text the file's encoding cannot hold
-// makes it fail with the file untouched.
+// makes it fail with the file as it was.
 WriteOutcome writeIniFile(const QString &path, const QString &section, const QString &key,
                           const QString &value);

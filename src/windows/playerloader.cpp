@@ -1,6 +1,7 @@
 #include "windows/playerloader.h"
 
 #include "platform/application.h"
+#include "platform/discbundle.h"
 #include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/modules.h"
@@ -25,40 +26,6 @@ QString &fileOverride()
 {
     static QString file;
     return file;
-}
-
-// The file the running program was loaded from. Started through the dynamic
-// loader (a disc that lets no file be executed), /proc/self/exe and with it
-// Qt's application folder name the loader; the mapping that holds this very
-// code is still the program's own file.
-QString programFile()
-{
-    const auto here = reinterpret_cast<quintptr>(&programFile);
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (maps.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // "start-end perms offset device inode   path"; the file reports no
-        // size, so read until a read brings nothing.
-        for (QByteArray line = maps.readLine(); !line.isEmpty(); line = maps.readLine()) {
-            const qsizetype dash = line.indexOf('-');
-            const qsizetype space = line.indexOf(' ');
-            const qsizetype path = line.indexOf('/');
-            if (dash <= 0 || space <= dash || path <= space)
-                continue;
-            bool startOk = false;
-            bool endOk = false;
-            const quintptr start = line.left(dash).toULongLong(&startOk, 16);
-            const quintptr end = line.mid(dash + 1, space - dash - 1).toULongLong(&endOk, 16);
-            if (!startOk || !endOk || here < start || here >= end)
-                continue;
-            QByteArray file = line.mid(path);
-            if (file.endsWith('\n'))
-                file.chop(1);
-            if (file.endsWith(" (deleted)"))
-                file.chop(10);
-            return QFile::decodeName(file);
-        }
-    }
-    return QString();
 }
 
 // The player window when there is no player: the window's heading, its
@@ -182,13 +149,14 @@ QStringList moduleCandidates()
 {
     if (!fileOverride().isEmpty())
         return {fileOverride()};
-    // Without /proc the program's own file is unknown: the disc's autorun
-    // names the disc's folder, which holds the program.
-    QString program = programFile();
+    // The program's own file, also when the dynamic loader started it. Without
+    // /proc that is unknown: the disc's autorun names the disc's folder, which
+    // holds the program.
+    const QString program = platform::programFile();
     const QString folder = !program.isEmpty() ? QFileInfo(program).absolutePath() : platform::applicationFolder();
     const QDir dir(folder);
     QStringList candidates{dir.filePath(moduleName()),
-                           QDir::cleanPath(dir.filePath(QStringLiteral("../lib/trevlin/") + moduleName()))};
+                           QDir::cleanPath(dir.filePath(QStringLiteral(TREVLIN_MODULES_FROM_BINDIR "/") + moduleName()))};
     candidates.removeDuplicates();
     return candidates;
 }

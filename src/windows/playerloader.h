@@ -4,8 +4,8 @@
 // is opened, so that the program starts without them.
 //
 // The module is looked for beside the program's own file (the build folder,
-// a disc's root), then where the package installs it (../lib/trevlin from
-// the program's folder). When it cannot be loaded (missing, not an ordinary
+// a disc's root, where the disc's bundle puts it), then where the package
+// installs it (../lib/<architecture>/trevlin from the program's folder). When it cannot be loaded (missing, not an ordinary
 // file, not the player, or a library it needs is missing), a window that looks
 // like the player window takes its place, with one line in the player's area
 // saying why; the program goes on.

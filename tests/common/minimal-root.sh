@@ -18,6 +18,12 @@ packages=(xvfb xauth fontconfig fonts-dejavu-core libgl1 libegl1 libglib2.0-0 li
 stamp="$root/.trevlin-root-ready"
 wanted="$suite ${packages[*]}"
 
+# Tests that run at once may ask for the same root: one makes it while the
+# others wait for it.
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock 9
+
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
   exit 0
 fi
@@ -39,7 +45,6 @@ fi
 [ -n "$mirror" ] || fail "no Debian mirror found in this machine's apt sources"
 
 rm -rf "$root"
-mkdir -p "$(dirname "$root")"
 log="$root.log"
 echo "minimal-root: debootstrap $suite from $mirror into $root (a few minutes, once)"
 if ! debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$log" 2>&1; then

@@ -57,6 +57,7 @@ BoxAnswerer::BoxAnswerer(const QString &button)
         SeenBox record;
         record.caption = box->windowTitle();
         record.text = box->text();
+        record.detail = box->detailedText();
         record.icon = box->icon();
         QAbstractButton *target = nullptr;
         for (QAbstractButton *b : box->buttons()) {

@@ -36,6 +36,7 @@ struct SeenBox
 {
     QString caption;
     QString text;
+    QString detail;        // the text under "Show Details...", if any
     QStringList buttons;   // button texts, in order
     int icon = 0;          // QMessageBox::Icon
     QString defaultButton; // text of the default button, if any

@@ -1,5 +1,6 @@
 // The form lifecycle, the program starter and the folder rule.
 #include "platform/application.h"
+#include "platform/discbundle.h"
 #include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/launcher.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -165,6 +167,52 @@ private slots:
             QCOMPARE(platform::inspectDiscFile(c.path, c.bound).problem, c.problem);
             QCOMPARE(read.bytes, c.problem == DiscFile::None ? QByteArray("0123456789") : QByteArray());
         }
+    }
+
+    void aDiscBundleMakesQtAndGStreamerUseItsPluginsAlone()
+    {
+        // The viewer's own settings, which would bring in the system's plugins.
+        const QList<QByteArray> names = {"GST_PLUGIN_PATH", "GST_PLUGIN_PATH_1_0", "QT_PLUGIN_PATH",
+                                         "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_MEDIA_BACKEND", "GST_REGISTRY_FORK"};
+        for (const QByteArray &name : names)
+            qputenv(name, "/usr/lib/elsewhere");
+        const QStringList libraryPaths = QCoreApplication::libraryPaths();
+        const auto restore = qScopeGuard([&] {
+            for (const QByteArray &name : names)
+                qunsetenv(name);
+            QCoreApplication::setLibraryPaths(libraryPaths);
+        });
+
+        QTemporaryDir disc, cache;
+        QVERIFY(!platform::useDiscBundle(disc.path(), cache.path()));
+        QCOMPARE(qgetenv("QT_PLUGIN_PATH"), QByteArray("/usr/lib/elsewhere"));
+        QCOMPARE(QCoreApplication::libraryPaths(), libraryPaths);
+
+        const QString bundle = disc.filePath(QStringLiteral(".trevlin"));
+        QVERIFY(QDir().mkpath(bundle + QStringLiteral("/gstreamer-1.0")) && QDir().mkpath(bundle + QStringLiteral("/libexec")));
+        QFile scanner(bundle + QStringLiteral("/libexec/gst-plugin-scanner"));
+        QVERIFY(scanner.open(QIODevice::WriteOnly));
+        scanner.close();
+        // A stick that keeps no exec bits cannot start the disc's scanner, and
+        // the viewer's must not be started instead.
+        for (const bool runnable : {true, false}) {
+            QVERIFY(scanner.setPermissions(runnable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner));
+            QVERIFY(platform::useDiscBundle(disc.path(), cache.path()));
+            QCOMPARE(qgetenv("GST_PLUGIN_SYSTEM_PATH_1_0"), QFile::encodeName(bundle + QStringLiteral("/gstreamer-1.0")));
+            QCOMPARE(qgetenv("GST_PLUGIN_SCANNER_1_0"), QFile::encodeName(scanner.fileName()));
+            QVERIFY(QFileInfo(QFile::decodeName(qgetenv("GST_REGISTRY_1_0"))).dir() == QDir(cache.filePath(QStringLiteral("trevlin"))));
+            QCOMPARE(qgetenv("GST_REGISTRY_FORK"), runnable ? QByteArray() : QByteArray("no"));
+            for (const QByteArray &name : names.mid(0, 5))
+                QVERIFY2(!qEnvironmentVariableIsSet(name), name);
+            QCOMPARE(QCoreApplication::libraryPaths(), QStringList{bundle + QStringLiteral("/plugins")});
+        }
+        for (const char *name : {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_PLUGIN_SCANNER_1_0", "GST_REGISTRY_1_0"})
+            qunsetenv(name);
+    }
+
+    void theProgramFileIsTheRunningProgram()
+    {
+        QCOMPARE(platform::programFile(), QCoreApplication::applicationFilePath());
     }
 
     void startsTheRealProgramWithSplitArguments()

@@ -44,6 +44,7 @@ void TestIniText::reads_data()
     QTest::newRow("; comment") << "[s]\n \t;k=v" << "s" << ";k" << "";
     QTest::newRow("# is no comment") << "[s]\n#x=1" << "s" << "#x" << "1";
     QTest::newRow("first section only") << "[s]\na=1\n[t]\nb=2\n[S]\nb=3" << "s" << "b" << "";
+    QTest::newRow("empty file") << "" << "s" << "k" << "";
     QTest::newRow("first key wins") << "[s]\nk=1\nK=2\n[s]\nk=3" << "s" << "k" << "1";
 
     QTest::newRow("one pair of quotes") << "[s]\nk= \"\" a \"\" " << "s" << "k" << "\" a \"";
@@ -89,8 +90,12 @@ void TestIniText::edits_data()
     QTest::newRow("new section after a final ending, names that are allowed") << "x=1\n"_ba << "a[b" << "#x]" << "[v];"
                                                                               << "x=1\n[a[b]\n#x]=[v];\n"_ba;
 
-    // The file keeps its encoding and byte order mark; a missing one is CRLF and Windows-1252.
-    QTest::newRow("missing file, trimmed names") << QByteArray() << " s " << "\tk " << "café €" << "[s]\r\nk=caf\xE9 \x80\r\n"_ba;
+    // The file keeps its encoding and byte order mark. One of ASCII bytes
+    // only, or a missing one (CRLF), takes other text as UTF-8.
+    QTest::newRow("missing file, trimmed names") << QByteArray() << " s " << "\tk " << "café €"
+                                                 << "[s]\r\nk=caf\xC3\xA9 \xE2\x82\xAC\r\n"_ba;
+    QTest::newRow("Greek into ASCII") << "[s]\r\nk=old\r\n"_ba << "s" << "k" << "Ωμέγα Ταινία"
+                                      << "[s]\r\nk=" + u"Ωμέγα Ταινία"_s.toUtf8() + "\r\n"_ba;
     QTest::newRow("1252: undefined bytes stay, curly quotes are no quotes") << "[s]\r\nc=\x81\x8D\x8F\x90\x9D\r\nk=1\r\n"_ba
         << "s" << "k" << "“x”" << "[s]\r\nc=\x81\x8D\x8F\x90\x9D\r\nk=\x93x\x94\r\n"_ba;
     QTest::newRow("UTF-8 stays UTF-8") << "[s]\nk=caf\xC3\xA9\n"_ba << "s" << "k" << "Ε€" << "[s]\nk=\xCE\x95\xE2\x82\xAC\n"_ba;
@@ -99,7 +104,7 @@ void TestIniText::edits_data()
         << "\xEF\xBB\xBF[\xEF\xBB\xBFs]\r\nk=1\r\n[s]\r\nk=\xC3\xA9\r\n"_ba;
     QTest::newRow("UTF-16BE") << "\xFE\xFF\0[\0s\0]\0\n"_ba << "s" << "k" << "€" << "\xFE\xFF\0[\0s\0]\0\n\0k\0=\x20\xAC\0\n"_ba;
 
-    QTest::newRow("Greek into ASCII") << "[s]\r\nk=old\r\n"_ba << "s" << "k" << "Ελληνικά" << QByteArray();
+    QTest::newRow("Greek into 1252") << "[s]\r\nk=old\r\nc=caf\xE9\r\n"_ba << "s" << "k" << "Ελληνικά" << QByteArray();
     QTest::newRow("invalid UTF-8 after a BOM") << "\xEF\xBB\xBF[s]\nk=\xE2\x82\xAC\nj=\xFF\n"_ba << "s" << "k" << "x" << QByteArray();
     // The file's bytes decide its encoding, and an edit must not change it.
     QTest::newRow("1252 that would turn UTF-8") << "[s]\nk=\xE9\nc=\xC3\xA9\n"_ba << "s" << "k" << "x" << QByteArray();

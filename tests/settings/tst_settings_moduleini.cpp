@@ -1,12 +1,15 @@
 // ModuleINI over real files in a temporary application folder: where the file
-// is, what reads and writes leave in it, and the "Escrita sem Sucesso" box.
+// is, what reads and writes leave in it, and the "Escrita sem Sucesso" box;
+// and where an installed program finds its disc.
 
 #include "platform/application.h"
+#include "settings/discfolder.h"
 #include "settings/moduleini.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -35,6 +38,7 @@ private slots:
     void location();
     void writesAndReadsAfresh();
     void failedWritesShowTheBoxAndLeaveTheFile();
+    void installedProgramFindsItsDisc();
 };
 
 void TestModuleIni::location()
@@ -63,7 +67,7 @@ void TestModuleIni::writesAndReadsAfresh()
     QVERIFY(!QFile::exists(folder.iniPath()));
     QVERIFY(WriteINI("Main", "title", u"Mi Película"_s));
     QVERIFY(WriteINI("path", "movie", ""));
-    QCOMPARE(folder.readIni(), "[Main]\r\ntitle=Mi Pel\xED" "cula\r\n[path]\r\nmovie=\r\n"_ba);
+    QCOMPARE(folder.readIni(), "[Main]\r\ntitle=Mi Pel\xC3\xAD" "cula\r\n[path]\r\nmovie=\r\n"_ba);
     QCOMPARE(ReadINI("main", "Title"), u"Mi Película"_s);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trevlin.INI"});
 
@@ -83,6 +87,19 @@ void TestModuleIni::writesAndReadsAfresh()
                                "subtitles=/disc/s.srt\r\n\r\n[settings]\r\nblockset=no\r\n"_ba);
     QCOMPARE(statOf(folder.iniPath()).st_mode & 07777, mode);
     QCOMPARE(statOf(folder.iniPath()).st_uid, root ? uid_t(65534) : ::geteuid());
+
+    // A file of ASCII bytes takes a Greek title as UTF-8. Every name of the
+    // file sees the write, and a symlink stays one.
+    folder.writeIni(kDisc);
+    QVERIFY(::link(QFile::encodeName(folder.iniPath()).constData(), QFile::encodeName(folder.filePath("copy.ini")).constData()) == 0);
+    QVERIFY(QFile::link(folder.filePath("copy.ini"), folder.filePath("link.ini")));
+    QVERIFY(WriteINI("Main", "title", u"Ωμέγα Ταινία"_s));
+    QCOMPARE(ReadINI("main", "Title"), u"Ωμέγα Ταινία"_s);
+    QCOMPARE(writeIniFile(folder.filePath("link.ini"), "path", "movie", "/disc/m.avi").ok, true);
+    QVERIFY(QFileInfo(folder.filePath("link.ini")).isSymLink());
+    QCOMPARE(folder.readFile("copy.ini"), folder.readIni());
+    QCOMPARE(readIniFile(folder.filePath("copy.ini"), "path", "movie"), "/disc/m.avi"_L1);
+    QCOMPARE(statOf(folder.iniPath()).st_nlink, nlink_t(2));
     {
         TempAppFolder second;
         QVERIFY(WriteINI("main", "Title", "three"));
@@ -119,6 +136,43 @@ void TestModuleIni::failedWritesShowTheBoxAndLeaveTheFile()
     for (const testsupport::SeenBox &box : answerer.seen())
         QCOMPARE(box.text, "Escrita sem Sucesso"_L1);
     QCOMPARE(answerer.seen().first().caption, "Trevlin"_L1);
+    // The reason is the box's detail, so the author knows what to change.
+    QCOMPARE(answerer.seen()[0].detail, "the value holds a line break or a NUL character"_L1);
+    QCOMPARE(answerer.seen()[1].detail, "the file is read-only"_L1);
+    QCOMPARE(answerer.seen()[3].detail, "it is a folder"_L1);
+}
+
+void TestModuleIni::installedProgramFindsItsDisc()
+{
+    TempAppFolder folder;
+    QVERIFY(QDir(folder.path()).mkpath("usr/bin") && QDir(folder.path()).mkpath("copy"));
+    QVERIFY(QFile::link(folder.filePath("usr"), folder.filePath("merged")));
+    const QString bin = folder.filePath("usr/bin");
+    const struct { QString program, installFolders; bool installed; } places[] = {
+        {bin, "/usr/local/bin:"_L1 + bin, true},
+        {folder.filePath("merged/bin"), bin, true},  // /bin -> /usr/bin
+        {bin, folder.filePath("merged/bin"), true},
+        {folder.filePath("copy"), bin, false},
+        {bin, QString(), false},
+        {folder.filePath("gone"), folder.filePath("gone"), false},
+    };
+    for (const auto &p : places)
+        QVERIFY2(isInstalledFolder(p.program, p.installFolders) == p.installed, qPrintable(p.program));
+
+    // The current folder when it holds the settings file; otherwise the
+    // viewer is asked, and cancelling answers no folder.
+    int asked = 0;
+    const auto answer = [&asked](const QString &choice) {
+        return [&asked, choice] { ++asked; return choice; };
+    };
+    folder.writeFile("copy/trevlin.INI", kDisc);
+    QCOMPARE(installedDiscFolder(folder.filePath("copy"), answer("/elsewhere")), folder.filePath("copy"));
+    QCOMPARE(asked, 0);
+    QCOMPARE(installedDiscFolder(bin, answer("/media/disc")), "/media/disc"_L1);
+    QCOMPARE(installedDiscFolder(bin, answer(QString())), QString());
+    QVERIFY(QDir(bin).mkpath("trevlin.INI"));  // a folder of that name is no settings file
+    QCOMPARE(installedDiscFolder(bin, answer("/media/disc")), "/media/disc"_L1);
+    QCOMPARE(asked, 3);
 }
 
 QTEST_MAIN(TestModuleIni)

@@ -1,15 +1,22 @@
 // The trevlin-ini tool, run as a program: its output and exit status, that it
 // writes as the program does, and the permission cases, which run it as an
 // unprivileged user (CI runs as root, where permission bits restrict nothing).
+// The cases that need a small disc of their own (a tmpfs) run only as root.
 
 #include "settings/moduleini.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,19 +32,28 @@ const bool kRoot = ::geteuid() == 0;
 
 struct Run { int exitCode = -1; QByteArray out, err; };
 
-// Runs the tool; `unprivileged` runs it as nobody when the test runs as root
-// (an ordinary user is unprivileged already).
-Run runTool(const QStringList &args, bool unprivileged = false)
+// setpriv's arguments for running as another user.
+const QStringList kNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+const QStringList kGroupMember{"--reuid=2002", "--regid=3000", "--groups=3000"};
+
+// Runs the tool, as the user `as` names when the test runs as root (an
+// ordinary user is unprivileged already).
+Run runTool(const QStringList &args, const QStringList &as = {})
 {
     QProcess process;
     const QString tool = QStringLiteral(TREVLIN_INI_TOOL);
-    if (unprivileged && kRoot)
-        process.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", tool} + args);
+    if (!as.isEmpty() && kRoot)
+        process.start("setpriv", as + QStringList{tool} + args);
     else
         process.start(tool, args);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+bool chownPath(const QString &path, uid_t uid, gid_t gid)
+{
+    return ::chown(QFile::encodeName(path).constData(), uid, gid) == 0;
 }
 
 const QByteArray kDisc = "[main]\r\nTitle=TrevLIN\r\n[settings]\r\nblockset=no\r\n";
@@ -51,8 +67,13 @@ class TestTrevlinIni : public QObject
 private slots:
     void setAndGetInUtf8();
     void usage();
+    void unreadableFiles_data();
+    void unreadableFiles();
     void permissions_data();
     void permissions();
+    void fullDisk_data();
+    void fullDisk();
+    void writersTakeTurns();
 };
 
 void TestTrevlinIni::setAndGetInUtf8()
@@ -65,10 +86,11 @@ void TestTrevlinIni::setAndGetInUtf8()
     const Run set = runTool({"set", path, "Main", "TITLE", u"caf\u00E9"_s});
     QCOMPARE(set.exitCode, 0);
     QCOMPARE(set.out + set.err, QByteArray());
-    QCOMPARE(dir.readIni(), "[Main]\r\nTITLE=caf\xE9\r\n"_ba);  // a new file is Windows-1252
+    QCOMPARE(dir.readIni(), "[Main]\r\nTITLE=caf\xC3\xA9\r\n"_ba);  // a new file takes UTF-8
     QCOMPARE(get(), "caf\xC3\xA9\n"_ba);
 
     const QString greek = u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1"_s;
+    dir.writeIni("[Main]\r\nTITLE=caf\xE9\r\n");  // Windows-1252
     const Run refused = runTool({"set", path, "main", "title", greek});
     QCOMPARE(refused.exitCode, 1);
     QCOMPARE(refused.err, "Escrita sem Sucesso: " + writeIniFile(path, "main", "title", greek).reason.toUtf8() + '\n');
@@ -90,64 +112,236 @@ void TestTrevlinIni::usage()
     const Run help = runTool({"--help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("trevlin-ini set FILE SECTION KEY VALUE\n"));
+    const Run version = runTool({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, "trevlin-ini (Trevlin) " TREVLIN_VERSION_TEXT "\n"_ba);
     for (const QStringList &args : QList<QStringList>{{}, {"get", "f.ini", "main"}, {"set", "f.ini", "main", "title"},
-                                                      {"put", "f.ini", "main", "title", "x"}}) {
+                                                      {"put", "f.ini", "main", "title", "x"},
+                                                      {"--version", "get"}}) {
         const Run run = runTool(args);
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.err.contains("Usage:"));
     }
     QVERIFY(!QFile::exists("f.ini"));
+
+    // Bytes that are not UTF-8 are refused, not written as U+FFFD.
+    TempAppFolder dir;
+    QProcess shell;
+    shell.start("sh", {"-c", "\"$0\" set \"$1\" main title \"$(printf 'Caf\\351')\"", TREVLIN_INI_TOOL, dir.iniPath()});
+    QVERIFY(shell.waitForFinished(30000));
+    const Run latin1{shell.exitCode(), shell.readAllStandardOutput(), shell.readAllStandardError()};
+    QCOMPARE(latin1.exitCode, 2);
+    QVERIFY(latin1.err.startsWith("trevlin-ini: argument 5 is not valid UTF-8 text\n"));
+    QVERIFY(!QFile::exists(dir.iniPath()));
+}
+
+void TestTrevlinIni::unreadableFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("reason");  // what both commands say
+
+    QTest::newRow("named pipe") << "pipe" << "it is a named pipe, not an ordinary file"_ba;
+    QTest::newRow("symlink to /dev/zero") << "zero" << "it is a device, not an ordinary file"_ba;
+    QTest::newRow("symlink loop") << "loop" << QByteArray(std::strerror(ELOOP));
+    QTest::newRow("in a folder that may not be entered") << "closed" << QByteArray(std::strerror(EACCES));
+}
+
+void TestTrevlinIni::unreadableFiles()
+{
+    // Neither command opens what is not an ordinary file, so none waits (a
+    // pipe) or fills memory (/dev/zero); each says what is there.
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, reason);
+    TempAppFolder dir;
+    QVERIFY(setMode(dir.path(), 0755));
+    QString path = dir.iniPath();
+    const QByteArray name = QFile::encodeName(path);
+    QStringList as;
+    if (kind == "pipe")
+        QVERIFY(::mkfifo(name.constData(), 0666) == 0);
+    else if (kind == "zero")
+        QVERIFY(::symlink("/dev/zero", name.constData()) == 0);
+    else if (kind == "loop")
+        QVERIFY(::symlink(name.constData(), name.constData()) == 0);
+    else {
+        if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("running as root without setpriv: nobody to keep out");
+        QVERIFY(QDir().mkdir(dir.filePath("closed")));
+        dir.writeFile("closed/trevlin.INI", kDisc);
+        QVERIFY(setMode(dir.filePath("closed"), 0600));  // readable, not enterable
+        path = dir.filePath("closed/trevlin.INI");
+        as = kNobody;
+    }
+    const QFileInfo before(path);
+    const Run get = runTool({"get", path, "main", "title"}, as);
+    QCOMPARE(get.exitCode, 1);
+    QCOMPARE(get.out, QByteArray());
+    QCOMPARE(get.err, "trevlin-ini: cannot read " + path.toUtf8() + ": " + reason + '\n');
+    const Run set = runTool({"set", path, "main", "title", "x"}, as);
+    QCOMPARE(set.exitCode, 1);
+    QCOMPARE(set.err, "Escrita sem Sucesso: " + reason + '\n');
+    QCOMPARE(QFileInfo(path).isSymLink(), before.isSymLink());
+    if (kind == "closed") {
+        QVERIFY(setMode(dir.filePath("closed"), 0700));
+        QCOMPARE(dir.readFile("closed/trevlin.INI"), kDisc);
+    }
+    // A missing file is no error: it reads as empty.
+    const Run missing = runTool({"get", dir.filePath("none.ini"), "main", "title"});
+    QCOMPARE(missing.exitCode, 0);
+    QCOMPARE(missing.out, "\n"_ba);
 }
 
 void TestTrevlinIni::permissions_data()
 {
     QTest::addColumn<unsigned>("folderMode");
     QTest::addColumn<unsigned>("fileMode");  // 0: no file
-    QTest::addColumn<bool>("othersFile");     // the file belongs to root, not to the writer
+    // Who owns the file: root, the writer (nobody), or user 2001 of group
+    // 3000, who then owns the folder too and the writer is user 2002 of it.
+    QTest::addColumn<QString>("owner");
     QTest::addColumn<bool>("written");
 
     // The folder is writable, so a rename would replace the file: the writer
     // must see that the file itself is not its to write.
-    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << true << false;
-    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << false << false;
-    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << true << true;
-    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << false << true;
-    QTest::newRow("new file in a read-only folder") << 0555u << 0u << false << false;
+    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false;
+    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false;
+    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true;
+    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true;
+    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false;
+    // A new file would be the writer's: the owner would be locked out.
+    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true;
 }
 
 void TestTrevlinIni::permissions()
 {
     QFETCH(unsigned, folderMode);
     QFETCH(unsigned, fileMode);
-    QFETCH(bool, othersFile);
+    QFETCH(QString, owner);
     QFETCH(bool, written);
     if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
-    if (!kRoot && othersFile)
+    if (!kRoot && owner != "writer")
         QSKIP("needs a file of another user: run as root");
 
     TempAppFolder dir;  // under the temporary folder, which everybody may enter
     const QString path = dir.iniPath();
+    const bool shared = owner == "2001:3000";
     if (fileMode) {
         dir.writeIni(kDisc);
-        if (kRoot && !othersFile)
-            QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);  // nobody's
+        if (kRoot && owner == "writer")
+            QVERIFY(chownPath(path, 65534, 65534));  // nobody's
+        if (shared)
+            QVERIFY(chownPath(path, 2001, 3000) && chownPath(dir.path(), 2001, 3000));
         QVERIFY(setMode(path, fileMode));
     }
     QVERIFY(setMode(dir.path(), folderMode));
-    if (const Run probe = runTool({"get", path, "main", "title"}, true); probe.exitCode != 0)
+    const QStringList as = shared ? kGroupMember : kNobody;
+    if (const Run probe = runTool({"get", path, "main", "title"}, as); probe.exitCode != 0)
         QSKIP(qPrintable("the unprivileged user cannot run the tool here: " + probe.err));
-    const ino_t inode = statOf(path).st_ino;
-    const Run run = runTool({"set", path, "main", "title", "Nosferatu"}, true);
+    const struct stat before = statOf(path);
+    const Run run = runTool({"set", path, "main", "title", "Nosferatu"}, as);
     QVERIFY(setMode(dir.path(), 0700));
 
     QCOMPARE(run.exitCode, written ? 0 : 1);
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), !written);
     QCOMPARE(dir.readIni(), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
                                     : fileMode ? kDisc : QByteArray());
-    // In place or not at all, with its mode; no file stays no file (all zero).
-    QCOMPARE(statOf(path).st_ino, inode);
-    QCOMPARE(statOf(path).st_mode & 07777, fileMode);
+    // In place or not at all, with its owner, group and mode; no file stays
+    // no file (all zero).
+    const struct stat after = statOf(path);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_mode & 07777, fileMode);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), fileMode ? 1 : 0);
+}
+
+void TestTrevlinIni::fullDisk_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<QString>("value");
+
+    // Root writes its own file in a folder it may write: a new file and a
+    // rename, which finds no room for even a short value.
+    QTest::newRow("new file and rename") << false << "A longer title";
+    // Nobody's file in root's folder is written in place; the value needs a
+    // block more than the file has.
+    QTest::newRow("in place") << true << QString(5000, u'x');
+}
+
+void TestTrevlinIni::fullDisk()
+{
+    // A write that finds the disc full says so and leaves the file as it was.
+    QFETCH(bool, inPlace);
+    QFETCH(QString, value);
+    if (!kRoot)
+        QSKIP("mounting a small tmpfs needs root");
+    if (inPlace && QStandardPaths::findExecutable("setpriv").isEmpty())
+        QSKIP("running as root without setpriv: no unprivileged writer");
+    TempAppFolder dir;
+    QVERIFY(setMode(dir.path(), 0755));
+    const QString disc = dir.filePath("disc");
+    QVERIFY(QDir().mkdir(disc));
+    if (::mount("tmpfs", QFile::encodeName(disc).constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+        QSKIP(qPrintable("cannot mount a 64 KiB tmpfs: " + QString::fromLocal8Bit(std::strerror(errno))));
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(disc).constData(), MNT_DETACH); });
+    const QString path = dir.filePath("disc/trevlin.INI");
+    dir.writeFile("disc/trevlin.INI", kDisc);
+    if (inPlace)
+        QVERIFY(chownPath(path, 65534, 65534));
+    QFile fill(dir.filePath("disc/fill"));
+    QVERIFY(fill.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, '\0');
+    while (fill.write(block) == block.size() && fill.flush()) {
+    }
+    QVERIFY(fill.error() != QFileDevice::NoError);  // full
+
+    const Run run = runTool({"set", path, "main", "title", value}, inPlace ? kNobody : QStringList());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), true);
+    QVERIFY2(run.err.contains(std::strerror(ENOSPC)), run.err.constData());
+    QCOMPARE(dir.readFile("disc/trevlin.INI"), kDisc);
+    QCOMPARE(QDir(dir.filePath("disc")).entryList(QDir::Files | QDir::Hidden), (QStringList{"fill", "trevlin.INI"}));
+}
+
+void TestTrevlinIni::writersTakeTurns()
+{
+    // Two writers at once, each adding its own keys to one file: every write
+    // that reported success is in the file at the end, whichever way the file
+    // was written (a rename puts a new file in place of the one the other
+    // writer waits for).
+    TempAppFolder dir;
+    const QString path = dir.iniPath();
+    dir.writeIni(kDisc);
+    const QString loop = QStringLiteral(
+        "for i in $(seq 60); do \"$0\" set \"$1\" \"$2\" k$i v$i && echo $i; done");
+    QProcess writers[2];
+    const QStringList sections{"one", "two"};
+    for (int w = 0; w < 2; ++w)
+        writers[w].start("sh", {"-c", loop, TREVLIN_INI_TOOL, path, sections[w]});
+    int succeeded = 0;
+    for (int w = 0; w < 2; ++w) {
+        QVERIFY(writers[w].waitForFinished(120000));
+        const QList<QByteArray> done = writers[w].readAllStandardOutput().split('\n');
+        for (const QByteArray &i : done) {
+            if (i.isEmpty())
+                continue;
+            ++succeeded;
+            QCOMPARE(readIniFile(path, sections[w], "k" + i), "v"_L1 + QString::fromLatin1(i));
+        }
+        QCOMPARE(writers[w].readAllStandardError(), QByteArray());
+    }
+    QCOMPARE(succeeded, 120);
+    QCOMPARE(readIniFile(path, "settings", "blockset"), "no"_L1);
+
+    // A writer that never lets go makes the next one fail after a wait.
+    QFile held(path);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    QVERIFY(::flock(held.handle(), LOCK_EX) == 0);
+    const QByteArray before = dir.readIni();
+    const Run blocked = runTool({"set", path, "main", "title", "late"});
+    QCOMPARE(blocked.exitCode, 1);
+    QCOMPARE(blocked.err, "Escrita sem Sucesso: another program is writing the file and did not finish within 5 seconds\n"_ba);
+    QCOMPARE(dir.readIni(), before);
 }
 
 QTEST_GUILESS_MAIN(TestTrevlinIni)

@@ -1,0 +1,242 @@
+# Lays out the disc's program folder: the program with everything it needs to
+# run where neither Qt nor GStreamer is installed.
+#
+#   cmake -DPROGRAM=... -DOUTPUT=... [-DMODULES=a.so;b.so] ... -P bundle.cmake
+#
+#   OUTPUT/trevlin                      RUNPATH $ORIGIN/.trevlin/lib
+#   OUTPUT/<module>.so                  modules the program loads, same RUNPATH
+#   OUTPUT/qt.conf                      Qt's prefix is .trevlin
+#   OUTPUT/autorun.sh, trevlin.ico, autorun.inf, .xdg-volume-info
+#   OUTPUT/.trevlin/lib/                the shared libraries (RUNPATH $ORIGIN)
+#   OUTPUT/.trevlin/plugins/<type>/     Qt's plugins
+#   OUTPUT/.trevlin/gstreamer-1.0/      GStreamer's plugins
+#   OUTPUT/.trevlin/libexec/gst-plugin-scanner
+#   OUTPUT/.trevlin/licenses/           each Debian package's copyright file
+#
+# Variables: PROGRAM, OUTPUT, MODULES (extra ELF files to carry beside the
+# program; their dependencies are carried too), QT_PLUGINS_DIR,
+# GST_PLUGINS_DIR, GST_PLUGIN_SCANNER, PACKAGING_DIR (system-libraries.txt,
+# gstreamer-plugins.txt, disc/), PATCHELF, OBJDUMP, STRIP.
+#
+# The folder is made beside OUTPUT and takes OUTPUT's place only when complete.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var PROGRAM OUTPUT QT_PLUGINS_DIR GST_PLUGINS_DIR GST_PLUGIN_SCANNER PACKAGING_DIR PATCHELF OBJDUMP STRIP)
+  if(NOT ${var})
+    message(FATAL_ERROR "bundle: ${var} is not set")
+  endif()
+endforeach()
+
+# Qt's plugins the program uses: X11, its GL integrations, the picture
+# formats covers come in (BMP and PNG are built into Qt), compose keys, and
+# the GStreamer media backend.
+set(qt_plugins
+  platforms/libqxcb.so
+  xcbglintegrations/libqxcb-glx-integration.so
+  xcbglintegrations/libqxcb-egl-integration.so
+  imageformats/libqjpeg.so
+  imageformats/libqgif.so
+  imageformats/libqico.so
+  platforminputcontexts/libcomposeplatforminputcontextplugin.so
+  multimedia/libgstreamermediaplugin.so)
+
+# Reads a list file: one entry a line, '#' starts a comment.
+function(read_list file out)
+  file(STRINGS "${file}" lines)
+  set(entries)
+  foreach(line IN LISTS lines)
+    string(STRIP "${line}" line)
+    if(line AND NOT line MATCHES "^#")
+      list(APPEND entries "${line}")
+    endif()
+  endforeach()
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    list(JOIN ARGN " " line)
+    message(FATAL_ERROR "bundle: ${line} failed: ${err}${out}")
+  endif()
+endfunction()
+
+# Copies the file `source` points to (symbolic links followed) to `target`.
+function(copy_real source target)
+  file(REAL_PATH "${source}" real)
+  get_filename_component(dir "${target}" DIRECTORY)
+  file(MAKE_DIRECTORY "${dir}")
+  file(COPY_FILE "${real}" "${target}")
+endfunction()
+
+read_list("${PACKAGING_DIR}/system-libraries.txt" system_libraries)
+read_list("${PACKAGING_DIR}/gstreamer-plugins.txt" gst_plugins)
+
+set(work "${OUTPUT}.partial")
+file(REMOVE_RECURSE "${work}")
+file(MAKE_DIRECTORY "${work}/.trevlin/lib")
+set(trevlin "${work}/.trevlin")
+
+# Every ELF file carried, with the RUNPATH it gets (relative to itself).
+set(elf_files)
+set(elf_runpaths)
+macro(carry file runpath)
+  list(APPEND elf_files "${file}")
+  list(APPEND elf_runpaths "${runpath}")
+endmacro()
+
+# The program and its modules, beside each other.
+copy_real("${PROGRAM}" "${work}/trevlin")
+carry("${work}/trevlin" "$ORIGIN/.trevlin/lib")
+set(modules)
+foreach(module IN LISTS MODULES)
+  if(NOT EXISTS "${module}")
+    message(FATAL_ERROR "bundle: module ${module} does not exist")
+  endif()
+  get_filename_component(name "${module}" NAME)
+  copy_real("${module}" "${work}/${name}")
+  carry("${work}/${name}" "$ORIGIN/.trevlin/lib")
+  list(APPEND modules "${module}")
+endforeach()
+
+set(plugin_sources)
+foreach(plugin IN LISTS qt_plugins)
+  if(NOT EXISTS "${QT_PLUGINS_DIR}/${plugin}")
+    message(FATAL_ERROR "bundle: Qt plugin ${QT_PLUGINS_DIR}/${plugin} is missing")
+  endif()
+  copy_real("${QT_PLUGINS_DIR}/${plugin}" "${trevlin}/plugins/${plugin}")
+  carry("${trevlin}/plugins/${plugin}" "$ORIGIN/../../lib")
+  list(APPEND plugin_sources "${QT_PLUGINS_DIR}/${plugin}")
+endforeach()
+foreach(plugin IN LISTS gst_plugins)
+  if(NOT EXISTS "${GST_PLUGINS_DIR}/${plugin}")
+    message(FATAL_ERROR "bundle: GStreamer plugin ${GST_PLUGINS_DIR}/${plugin} is missing")
+  endif()
+  copy_real("${GST_PLUGINS_DIR}/${plugin}" "${trevlin}/gstreamer-1.0/${plugin}")
+  carry("${trevlin}/gstreamer-1.0/${plugin}" "$ORIGIN/../lib")
+  list(APPEND plugin_sources "${GST_PLUGINS_DIR}/${plugin}")
+endforeach()
+copy_real("${GST_PLUGIN_SCANNER}" "${trevlin}/libexec/gst-plugin-scanner")
+carry("${trevlin}/libexec/gst-plugin-scanner" "$ORIGIN/../lib")
+
+# Walk the dependencies of all of them; what the system provides is not
+# followed. A module is walked as a library: the program need not link it.
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM linux+elf)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${OBJDUMP}")
+file(GET_RUNTIME_DEPENDENCIES
+  RESOLVED_DEPENDENCIES_VAR resolved
+  UNRESOLVED_DEPENDENCIES_VAR unresolved
+  CONFLICTING_DEPENDENCIES_PREFIX conflict
+  EXECUTABLES "${PROGRAM}" "${GST_PLUGIN_SCANNER}"
+  LIBRARIES ${modules}
+  MODULES ${plugin_sources}
+  PRE_EXCLUDE_REGEXES ${system_libraries})
+if(unresolved)
+  list(JOIN unresolved ", " names)
+  message(FATAL_ERROR "bundle: these libraries were not found: ${names}")
+endif()
+# On a merged /usr the same library is found as /lib/... and /usr/lib/...:
+# one copy is enough.
+foreach(name IN LISTS conflict_FILENAMES)
+  list(GET conflict_${name} 0 first)
+  list(APPEND resolved "${first}")
+endforeach()
+
+set(libraries)
+foreach(library IN LISTS resolved)
+  get_filename_component(name "${library}" NAME)
+  if(NOT EXISTS "${trevlin}/lib/${name}")
+    copy_real("${library}" "${trevlin}/lib/${name}")
+    carry("${trevlin}/lib/${name}" "$ORIGIN")
+    list(APPEND libraries "${library}")
+  endif()
+endforeach()
+
+# Only the program's own files carry symbols worth dropping; Debian's are
+# stripped already.
+run("${STRIP}" --strip-unneeded "${work}/trevlin")
+foreach(module IN LISTS modules)
+  get_filename_component(name "${module}" NAME)
+  run("${STRIP}" --strip-unneeded "${work}/${name}")
+endforeach()
+
+list(LENGTH elf_files count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  list(GET elf_files ${i} file)
+  list(GET elf_runpaths ${i} runpath)
+  run("${PATCHELF}" --set-rpath "${runpath}" "${file}")
+  file(CHMOD "${file}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                         WORLD_READ WORLD_EXECUTE)
+endforeach()
+
+# Qt finds its plugins through qt.conf beside the program; the program itself
+# also points Qt there when it was started through the dynamic loader.
+file(WRITE "${work}/qt.conf" "[Paths]\nPrefix=.trevlin\nPlugins=plugins\n")
+
+# What the desktops look for at a disc's root. autorun.inf and
+# .xdg-volume-info carry the disc's name; the image maker writes them again
+# with the title of the disc it lays out.
+file(COPY "${PACKAGING_DIR}/disc/autorun.sh" "${PACKAGING_DIR}/disc/trevlin.ico" DESTINATION "${work}")
+file(CHMOD "${work}/autorun.sh" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                 WORLD_READ WORLD_EXECUTE)
+file(WRITE "${work}/autorun.inf" "[autorun]\r\nlabel=Trevlin\r\nicon=trevlin.ico\r\n")
+file(WRITE "${work}/.xdg-volume-info" "[Volume Info]\nName=Trevlin\nIconFile=trevlin.ico\n")
+
+# Licences: the copyright file of every Debian package a carried file comes
+# from, and which files those are.
+set(debian_files ${libraries} ${plugin_sources} "${GST_PLUGIN_SCANNER}")
+set(queries)
+foreach(file IN LISTS debian_files)
+  file(REAL_PATH "${file}" real)
+  list(APPEND queries "${real}")
+  # dpkg may know the file under /lib rather than /usr/lib.
+  if(real MATCHES "^/usr(/lib.*)")
+    list(APPEND queries "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+execute_process(COMMAND dpkg-query -S ${queries} OUTPUT_VARIABLE owners ERROR_QUIET)
+string(REPLACE "\n" ";" owners "${owners}")
+set(packages)
+set(owned)
+foreach(line IN LISTS owners)
+  if(line MATCHES "^([^:,]+)(:[a-z0-9]+)?: (.+)$")
+    list(APPEND packages "${CMAKE_MATCH_1}")
+    list(APPEND owned "${CMAKE_MATCH_3}")
+  endif()
+endforeach()
+set(orphans)
+foreach(file IN LISTS debian_files)
+  file(REAL_PATH "${file}" real)
+  string(REGEX REPLACE "^/usr(/lib)" "\\1" alternative "${real}")
+  if(NOT real IN_LIST owned AND NOT alternative IN_LIST owned)
+    list(APPEND orphans "${file}")
+  endif()
+endforeach()
+if(orphans)
+  list(JOIN orphans ", " names)
+  message(FATAL_ERROR "bundle: no Debian package owns ${names}; their licences cannot be carried")
+endif()
+list(REMOVE_DUPLICATES packages)
+list(SORT packages)
+set(index "The libraries and plugins in this folder come from these Debian packages\n"
+          "(bookworm, amd64). Each package's copyright and licence terms are in\n"
+          "<package>/copyright; its source is available from Debian as\n"
+          "`apt-get source <package>=<version>`.\n\n")
+foreach(package IN LISTS packages)
+  execute_process(COMMAND dpkg-query -W -f=\${Version} ${package} OUTPUT_VARIABLE version)
+  string(APPEND index "${package} ${version}\n")
+  set(copyright "/usr/share/doc/${package}/copyright")
+  if(NOT EXISTS "${copyright}")
+    message(FATAL_ERROR "bundle: ${copyright} is missing")
+  endif()
+  copy_real("${copyright}" "${trevlin}/licenses/${package}/copyright")
+endforeach()
+file(WRITE "${trevlin}/licenses/PACKAGES" ${index})
+
+file(REMOVE_RECURSE "${OUTPUT}")
+file(RENAME "${work}" "${OUTPUT}")
+list(LENGTH libraries library_count)
+list(LENGTH packages package_count)
+message(STATUS "bundle: ${OUTPUT}: ${library_count} libraries from ${package_count} Debian packages")

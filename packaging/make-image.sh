@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# Writes a disc's ISO 9660 image: everything in SOURCE_FOLDER exactly as the
+# author laid it out, with the program and its bundle (made by the
+# disc_bundle build target) at the root.
+#
+#   make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso
+#
+# TREVLIN_INI is the trevlin-ini tool, which reads the settings file exactly
+# as the program does. The image carries Rock Ridge (owners, modes: the
+# program and the scripts stay executable) and Joliet (the names Windows
+# shows, without the Linux-only files); the bundle is zisofs-compressed,
+# which Linux reads transparently. Nothing is left behind when the image
+# cannot be made: it is written under a temporary name and renamed at the end.
+set -euo pipefail
+
+me=make-disc
+refuse() {
+  echo "$me: $*" >&2
+  echo "$me: no image was written." >&2
+  exit 1
+}
+
+[ $# -eq 4 ] || { echo "usage: make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso" >&2; exit 2; }
+bundle=$1 ini_tool=$2 source_arg=$3 image_arg=$4
+
+[ -f "$bundle/trevlin" ] && [ -d "$bundle/.trevlin" ] || refuse "$bundle is not a disc bundle (build the disc_bundle target)"
+[ -x "$ini_tool" ] || refuse "the settings reader $ini_tool is missing"
+command -v xorriso >/dev/null || refuse "xorriso is not installed (scripts/install-deps installs it)"
+
+# The source folder and its settings file.
+[ -e "$source_arg" ] || refuse "the source folder $source_arg does not exist"
+[ -d "$source_arg" ] || refuse "$source_arg is not a folder"
+source=$(cd "$source_arg" && pwd -P)
+settings=$source/trevlin.INI
+if [ ! -f "$settings" ]; then
+  other=$(find "$source" -maxdepth 1 -iname trevlin.ini -print -quit)
+  if [ -n "$other" ]; then
+    refuse "$source has no trevlin.INI; the program reads exactly that name (found $(basename "$other"))"
+  fi
+  refuse "$source has no trevlin.INI, the disc's settings file"
+fi
+
+# The image: never a folder, never inside what it is made from.
+case $image_arg in
+  */) refuse "$image_arg names a folder; give the image's file name" ;;
+esac
+[ -d "$image_arg" ] && refuse "$image_arg is a folder; give the image's file name"
+image_dir=$(dirname -- "$image_arg")
+[ -d "$image_dir" ] || refuse "the folder $image_dir for the image does not exist"
+image_dir=$(cd "$image_dir" && pwd -P)
+image=$image_dir/$(basename -- "$image_arg")
+case $image_dir/ in
+  "$source"/*) refuse "the image would be written into $source, the folder it is made from" ;;
+esac
+[ -w "$image_dir" ] || refuse "the image cannot be written in $image_dir (not writable)"
+
+# Every file the settings name must be on the disc. Paths are taken from the
+# disc's root, as the program takes them from its working folder; a command
+# line names its program in its first word.
+value() { "$ini_tool" get "$settings" "$1" "$2"; }
+first_word() {
+  local line=$1
+  line=${line#"${line%%[![:space:]]*}"}
+  if [ "${line:0:1}" = '"' ]; then
+    line=${line:1}
+    printf '%s' "${line%%\"*}"
+  else
+    printf '%s' "${line%%[[:space:]]*}"
+  fi
+}
+missing=()
+outside=()
+check_path() { # key, path
+  local key=$1 path=$2
+  [ -n "$path" ] || return 0
+  case $path in
+    /*) outside+=("$key: $path"); return 0 ;;
+  esac
+  if [ -d "$source/$path" ]; then
+    missing+=("$key: $path (a folder, not a file)")
+  elif [ ! -f "$source/$path" ]; then
+    missing+=("$key: $path")
+  fi
+}
+check_program() { # key, command line
+  local program
+  program=$(first_word "$2")
+  case $program in
+    */*) check_path "$1" "$program" ;;
+    *) ;; # a bare name is looked up on the viewer's PATH
+  esac
+}
+for key in frontcover backcover movie subtitles options hints faq; do
+  check_path "path/$key" "$(value path "$key")"
+done
+for key in microdvdexe codecs microdvd mediaplayer; do
+  check_program "path/$key" "$(value path "$key")"
+done
+filter_prefix=$(value path pathfilter)
+[ -n "$filter_prefix" ] && check_program "path/pathfilter" "${filter_prefix}regsvr32"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "$me: these files named in $settings are not in $source:" >&2
+  printf '  %s\n' "${missing[@]}" >&2
+  refuse "put them on the disc or change the settings file"
+fi
+if [ ${#outside[@]} -gt 0 ]; then
+  echo "$me: warning: these paths in the settings file lie outside the disc; the viewer's system must have them:"
+  printf '  %s\n' "${outside[@]}"
+fi
+
+# The disc's name: its title, or the program's name. The volume ID keeps to
+# ISO 9660's letters (32 at most); Joliet and the desktops show the title.
+title=$(value main title)
+[ -n "$title" ] || title=Trevlin
+volid=$(printf '%s' "$title" | LC_ALL=C tr -c 'A-Za-z0-9' '_' | tr 'a-z' 'A-Z' | sed 's/__*/_/g; s/^_//; s/_$//' | cut -c1-32)
+[ -n "$volid" ] || volid=TREVLIN
+
+work=$(mktemp -d)
+partial=
+cleanup() {
+  rm -rf "$work"
+  [ -n "$partial" ] && rm -f "$partial"
+  return 0
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# What the desktops read at the root, named after the disc, unless the
+# author laid out their own. Windows reads autorun.inf in its ANSI code page
+# unless the file is UTF-16 with a byte order mark.
+generated=()
+if [ ! -e "$source/autorun.inf" ]; then
+  inf=$(printf '[autorun]\r\nlabel=%s\r\nicon=trevlin.ico' "$title")
+  if printf '%s' "$title" | LC_ALL=C grep -q '[^ -~]'; then
+    { printf '\xff\xfe'; printf '%s\r\n' "$inf" | iconv -f UTF-8 -t UTF-16LE; } >"$work/autorun.inf"
+  else
+    printf '%s\r\n' "$inf" >"$work/autorun.inf"
+  fi
+  generated+=(autorun.inf)
+fi
+if [ ! -e "$source/.xdg-volume-info" ]; then
+  # A desktop reads it as a key file, where a backslash starts an escape.
+  printf '[Volume Info]\nName=%s\nIconFile=trevlin.ico\n' "${title//\\/\\\\}" >"$work/.xdg-volume-info"
+  generated+=(.xdg-volume-info)
+fi
+chmod 644 "$work"/autorun.inf "$work"/.xdg-volume-info 2>/dev/null || true
+
+# The bundle's own files replace any of the same name in the source folder;
+# the desktop files and the icon are the author's when the folder has them.
+program_entries=()
+linux_only=()
+for entry in "$bundle"/* "$bundle"/.[!.]*; do
+  [ -e "$entry" ] || continue
+  name=$(basename "$entry")
+  case $name in
+    autorun.inf|.xdg-volume-info) continue ;;
+    trevlin.ico) [ -e "$source/$name" ] && continue ;;
+  esac
+  program_entries+=("$name")
+  case $name in
+    trevlin.ico) ;;
+    *) linux_only+=("/$name") ;;
+  esac
+done
+[ -e "$source/.xdg-volume-info" ] || linux_only+=(/.xdg-volume-info)
+replaced=()
+for name in "${program_entries[@]}"; do
+  [ -e "$source/$name" ] && replaced+=("$name")
+done
+
+partial=$(mktemp "$image_dir/.$(basename -- "$image").XXXXXX") \
+  || refuse "the image cannot be written in $image_dir"
+rm -f "$partial" # xorriso writes a new image only to an empty or missing file
+
+args=(-report_about WARNING -return_with SORRY 32 -disk_pattern off -iso_rr_pattern off
+      -outdev "$partial" -volid "$volid" -joliet on -compliance joliet_long_names
+      -not_paths)
+for name in "${program_entries[@]}"; do args+=("$source/$name"); done
+args+=(-- -map "$source" /)
+for name in "${program_entries[@]}"; do args+=(-map "$bundle/$name" "/$name"); done
+for name in "${generated[@]}"; do args+=(-map "$work/$name" "/$name"); done
+args+=(-find / -exec mkisofs_r --
+       -hide joliet "${linux_only[@]}" --
+       -set_filter_r --zisofs /.trevlin --
+       -commit)
+
+echo "$me: writing $image from $source and the program in $bundle"
+if ! xorriso "${args[@]}" >"$work/xorriso.log" 2>&1; then
+  grep -E 'FAILURE|SORRY|FATAL|No space|Cannot' "$work/xorriso.log" >&2 || tail -n 15 "$work/xorriso.log" >&2
+  refuse "the image could not be written to $image"
+fi
+# What xorriso warned of (a symbolic link Windows cannot see, say) is the
+# author's to know.
+grep 'WARNING' "$work/xorriso.log" | sed "s/^/$me: /" || true
+chmod "$(printf '%o' $(( 0666 & ~0$(umask) )))" "$partial"
+mv -f "$partial" "$image"
+partial=
+
+size=$(stat -c %s "$image")
+count=$(find "$source" -mindepth 1 | wc -l)
+echo "$me: the disc's files: $count entries from $source, as laid out"
+echo "$me: the program: ${program_entries[*]} (from $bundle)"
+[ ${#replaced[@]} -gt 0 ] && echo "$me: replaced from the bundle: ${replaced[*]}"
+[ ${#generated[@]} -gt 0 ] && echo "$me: written for the desktops: ${generated[*]} (named \"$title\")"
+echo "$me: hidden from Windows (Joliet): ${linux_only[*]}"
+echo "$me: volume ID $volid; Rock Ridge and Joliet; .trevlin zisofs-compressed"
+echo "$me: wrote $image: $size bytes ($(( (size + 524288) / 1048576 )) MiB)"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The demo disc's image, read without mounting it:
+#  - Rock Ridge: the program, autorun.sh, the plugin scanner and the disc's
+#    scripts are executable; the settings file, autorun.inf and the volume
+#    info are there;
+#  - Joliet (what Windows lists) holds the disc's own files and none of the
+#    Linux-only ones;
+#  - the bundle is compressed, and nothing Windows reads is;
+#  - the disc's files come out of the image exactly as they went in;
+#  - autorun.inf and .xdg-volume-info name the disc by its title.
+#
+#   check-image.sh IMAGE SOURCE_FOLDER
+set -uo pipefail
+image=$1 source=$2
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+for tool in xorriso osirrox isoinfo; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
+done
+[ -f "$image" ] || { echo "FAIL: no image at $image" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Modes and names as Linux sees them (Rock Ridge).
+xorriso -indev "$image" -find / -exec lsdl -- 2>/dev/null >"$work/lsdl"
+mode_of() { awk -v p="'$1'" '$NF == p {print $1}' "$work/lsdl"; }
+for executable in /trevlin /autorun.sh /.trevlin/libexec/gst-plugin-scanner \
+                  /player/play-movie /installers/demo-install /filters/regsvr32; do
+  case $(mode_of "$executable") in
+    -r-xr-xr-x) ;;
+    '') fail "$executable is not in the image" ;;
+    *) fail "$executable is $(mode_of "$executable"), not executable by all" ;;
+  esac
+done
+for plain in /trevlin.INI /autorun.inf /.xdg-volume-info /trevlin.ico /qt.conf /logo.avi; do
+  [ "$(mode_of "$plain")" = "-r--r--r--" ] || fail "$plain is '$(mode_of "$plain")', not a file readable by all"
+done
+isoinfo -d -i "$image" | grep -q 'Rock Ridge' || fail "the image has no Rock Ridge"
+
+# What Windows lists.
+isoinfo -J -f -i "$image" >"$work/joliet" 2>/dev/null || fail "the image has no Joliet tree"
+for linux_only in /trevlin /qt.conf /autorun.sh /.xdg-volume-info /.trevlin; do
+  grep -qx -e "$linux_only" -e "$linux_only/.*" "$work/joliet" && fail "$linux_only is in the Joliet tree"
+done
+for shown in /trevlin.INI /autorun.inf /trevlin.ico /logo.avi /player/play-movie; do
+  grep -qx "$shown" "$work/joliet" || fail "$shown is missing from the Joliet tree"
+done
+
+# Compression: the bundle's libraries, and never a file Windows reads.
+xorriso -indev "$image" -find / -type f -has_filter 2>/dev/null >"$work/filtered"
+grep -q "^'/.trevlin/lib/libQt6Core.so.6'$" "$work/filtered" || fail "the bundle's libraries are not compressed"
+outside=$(grep -v "^'/.trevlin/" "$work/filtered")
+[ -z "$outside" ] || fail "compressed outside the bundle: $outside"
+
+# The disc's files, extracted, are the source folder's.
+extract=()
+for entry in "$source"/* "$source"/.[!.]*; do
+  [ -e "$entry" ] || continue
+  name=$(basename "$entry")
+  extract+=(-extract "/$name" "$work/out/$name")
+done
+extract+=(-extract /autorun.inf "$work/out/autorun.inf" -extract /.xdg-volume-info "$work/out/.xdg-volume-info")
+osirrox -indev "$image" "${extract[@]}" >/dev/null 2>&1 || fail "the disc's files cannot be extracted"
+diff -r -x autorun.inf -x .xdg-volume-info "$source" "$work/out" >"$work/diff" \
+  || fail "the disc's files differ from the source folder: $(head -n 5 "$work/diff")"
+
+title=$(grep -i '^title=' "$source/trevlin.INI" | head -n 1 | cut -d= -f2- | tr -d '\r')
+printf '[autorun]\r\nlabel=%s\r\nicon=trevlin.ico\r\n' "$title" | cmp -s - "$work/out/autorun.inf" \
+  || fail "autorun.inf is not [autorun] label=$title icon=trevlin.ico: $(cat -A "$work/out/autorun.inf")"
+printf '[Volume Info]\nName=%s\nIconFile=trevlin.ico\n' "$title" | cmp -s - "$work/out/.xdg-volume-info" \
+  || fail ".xdg-volume-info does not name the disc $title: $(cat "$work/out/.xdg-volume-info")"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "ok - $image: modes, Joliet, compression, the disc's files and its name"

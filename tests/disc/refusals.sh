@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The image maker with what an author may hand it, on a stand-in bundle: bad
+# source folders and image paths are refused with the reason and leave no
+# file behind; a good folder comes out as laid out, the author's autorun.inf
+# kept, the program's files from the bundle.
+#
+#   refusals.sh MAKE_IMAGE TREVLIN_INI MAKE_DISC
+set -uo pipefail
+make_image=$1 ini_tool=$2 make_disc=$3
+if [ -z "${TREVLIN_DISC_NAMESPACE:-}" ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "FAIL: must run as root (a full folder is mounted)" >&2; exit 1; }
+  TREVLIN_DISC_NAMESPACE=1 exec unshare --mount --propagation private bash "$0" "$@"
+fi
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+w=$(mktemp -d)
+trap 'umount "$w/full" 2>/dev/null; rm -rf "$w"' EXIT
+
+mkdir -p "$w/bundle/.trevlin/lib" "$w/good/player" "$w/images" "$w/no-settings" "$w/full"
+printf 'program' >"$w/bundle/trevlin"
+printf 'library' >"$w/bundle/.trevlin/lib/libstandin.so"
+printf 'icon' >"$w/bundle/trevlin.ico"
+printf 'movie' >"$w/good/movie.avi"
+printf '#!/bin/sh\n' >"$w/good/player/play"
+printf '[main]\r\ntitle=Café Noir\r\n[path]\r\nmovie=movie.avi\r\nmicrodvdexe="./player/play" -f\r\n' >"$w/good/trevlin.INI"
+cp -r "$w/good" "$w/missing"
+printf '[path]\nmovie=gone.avi\nmicrodvdexe="./player/no player" -f\nfaq=player\n' >"$w/missing/trevlin.INI"
+
+refused() { # case, expected reason, source, image
+  local dir before
+  dir=$(dirname -- "$4")
+  before=$(ls -A "$dir")
+  if bash "$make_image" "$w/bundle" "$ini_tool" "$3" "$4" >"$w/out" 2>&1; then
+    fail "$1: made an image"
+  elif ! grep -qF -- "$2" "$w/out"; then
+    fail "$1: the reason does not say '$2': $(cat "$w/out")"
+  elif [ "$(ls -A "$dir")" != "$before" ]; then
+    fail "$1: left files behind: $(ls -A "$dir")"
+  fi
+}
+refused "no settings file" "has no trevlin.INI" "$w/no-settings" "$w/images/disc.iso"
+refused "files the settings name are missing" "path/movie: gone.avi" "$w/missing" "$w/images/disc.iso"
+for line in "path/microdvdexe: ./player/no player" "path/faq: player (a folder, not a file)"; do
+  grep -qF "$line" "$w/out" || fail "the list of missing files lacks '$line': $(cat "$w/out")"
+done
+refused "image inside the source" "into $w/good" "$w/good" "$w/good/player/disc.iso"
+mount -t tmpfs -o size=64k tmpfs "$w/full" && refused "full disk" "could not be written" "$w/good" "$w/full/disc.iso"
+
+# A good folder with its own autorun.inf and a stale program; an old image
+# in the way is replaced.
+printf '[autorun]\r\nopen=setup.exe\r\n' >"$w/good/autorun.inf"
+printf 'an old program' >"$w/good/trevlin"
+printf 'an old image' >"$w/images/disc.iso"
+if ! bash "$make_image" "$w/bundle" "$ini_tool" "$w/good" "$w/images/disc.iso" >"$w/out" 2>&1; then
+  fail "a good folder was refused: $(cat "$w/out")"
+else
+  grep -q "replaced from the bundle: trevlin" "$w/out" || fail "the replaced program is not mentioned: $(cat "$w/out")"
+  [ "$(ls -A "$w/images")" = disc.iso ] || fail "files besides the image: $(ls -A "$w/images")"
+  osirrox -indev "$w/images/disc.iso" -extract / "$w/x" >/dev/null 2>&1 || fail "the image cannot be read"
+  cmp -s "$w/good/autorun.inf" "$w/x/autorun.inf" || fail "the author's autorun.inf was not kept"
+  cmp -s "$w/bundle/trevlin" "$w/x/trevlin" || fail "the program is not the bundle's"
+  cmp -s "$w/good/movie.avi" "$w/x/movie.avi" || fail "the movie is not the folder's"
+  grep -qx 'Name=Café Noir' "$w/x/.xdg-volume-info" || fail ".xdg-volume-info does not carry the title"
+fi
+
+# ./make-disc refuses before it installs or builds anything.
+if bash "$make_disc" "$w/no-settings" "$w/images/x.iso" >"$w/out" 2>&1 || ! grep -q "has no trevlin.INI" "$w/out" \
+   || grep -q "install-deps\|Release" "$w/out"; then
+  fail "make-disc did not refuse a folder without settings at once: $(cat "$w/out")"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "ok - bad sources and image paths are refused without leaving files; a good folder comes out as laid out"
