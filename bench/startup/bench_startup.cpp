@@ -2,7 +2,9 @@
 // against a bare Qt program with a window of the main window's size, a menu
 // bar and one line of text (goal: each within 1.15 times), with a bare empty
 // window beside it for reference; what each has mapped by its first paint;
-// and the length of the splash's 65000-pass wait.
+// the processor time each has used by then (less moved by other programs on
+// a busy machine than the clock); and the length of the splash's 65000-pass
+// wait.
 //
 //   bench_startup [runs]      (default 15; the probes run in turn; medians)
 //
@@ -101,7 +103,7 @@ int main(int argc, char **argv)
     const QString mainProbe = dir + QLatin1String("bench_startup_main");
 
     const QByteArray loadBefore = loadAverage();
-    Series empty, text, splash, splashApp, splashBuilt, main, wait, mainLoad;
+    Series empty, text, splash, splashApp, splashBuilt, main, wait, mainLoad, textCpu, splashCpu, mainCpu;
     Readings textMapped, splashMapped, mainMapped;
     // Warm the file cache.
     runProbe(bareProbe);
@@ -112,14 +114,17 @@ int main(int argc, char **argv)
         empty.values.push_back(runProbe(bareProbe)["first-paint-ns"]);
         textMapped = runProbe(bareProbe, {QStringLiteral("text")});
         text.values.push_back(textMapped["first-paint-ns"]);
+        textCpu.values.push_back(textMapped["first-paint-cpu-ns"]);
         splashMapped = runProbe(splashProbe);
         splash.values.push_back(splashMapped["first-paint-ns"]);
+        splashCpu.values.push_back(splashMapped["first-paint-cpu-ns"]);
         splashApp.values.push_back(splashMapped["application-ns"]);
         splashBuilt.values.push_back(splashMapped["splash-built-ns"]);
         wait.values.push_back(splashMapped["wait-ns"]);
         mainLoad.values.push_back(splashMapped["main-load-ns"]);
         mainMapped = runProbe(mainProbe);
         main.values.push_back(mainMapped["first-paint-ns"]);
+        mainCpu.values.push_back(mainMapped["first-paint-cpu-ns"]);
     }
 
     std::printf("platform: %s, %d runs each, load average before %s, after %s\n",
@@ -137,6 +142,11 @@ int main(int argc, char **argv)
                 main.median() / text.median());
     std::printf("%-40s %8.2f x, main window %.2f x\n", "for reference, splash / bare empty", splash.median() / empty.median(),
                 main.median() / empty.median());
+    report("processor time to first paint, bare", textCpu);
+    report("  splash", splashCpu);
+    report("  main window", mainCpu);
+    std::printf("%-40s %8.2f x, main window %.2f x\n", "  splash / bare window with text",
+                splashCpu.median() / textCpu.median(), mainCpu.median() / textCpu.median());
     report("splash wait, 65000 passes", wait);
     report("  of which main window created", mainLoad);
     reportMapped("mapped at first paint, bare with text", textMapped);

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <dlfcn.h>
+#include <sys/resource.h>
 
 class FrameWatch : public QObject
 {
@@ -21,6 +22,22 @@ public:
     QElapsedTimer clock;
     double openedMs = -1;
     double firstFrameMs = -1;
+    double startCpuMs = processorMs();
+    double firstFrameCpuMs = -1; // processor time from the start of the clock, all threads
+
+    static double processorMs()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+               + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    }
+
+    void start()
+    {
+        clock.start();
+        startCpuMs = processorMs();
+    }
 
     // Watches the video sink of the video widget under `window`. The probe
     // that loads the media stack with the player's module cannot call
@@ -49,14 +66,17 @@ public:
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         if (firstFrameMs < 0)
             qFatal("no video frame within 30 s");
-        std::printf("opened-ms %.3f\nfirst-frame-ms %.3f\n", openedMs, firstFrameMs);
+        std::printf("opened-ms %.3f\nfirst-frame-ms %.3f\nfirst-frame-cpu-ms %.3f\n", openedMs, firstFrameMs,
+                    firstFrameCpuMs);
     }
 
 public slots:
     void frame()
     {
-        if (firstFrameMs < 0)
+        if (firstFrameMs < 0) {
             firstFrameMs = clock.nsecsElapsed() / 1e6;
+            firstFrameCpuMs = processorMs() - startCpuMs;
+        }
     }
 };
 

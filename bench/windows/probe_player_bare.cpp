@@ -17,7 +17,7 @@ int main(int argc, char **argv)
     StandInMain main;
 
     FrameWatch watch;
-    watch.clock.start();
+    watch.start();
     auto *window = new QWidget;
     window->resize(498, 416);
     auto *video = new QVideoWidget(window);

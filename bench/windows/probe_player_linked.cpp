@@ -18,7 +18,7 @@ int main(int argc, char **argv)
     StandInMain main;
 
     FrameWatch watch;
-    watch.clock.start();
+    watch.start();
     auto *player = new Frmplayer;
     watch.openedMs = watch.clock.nsecsElapsed() / 1e6;
     if (!watch.watch(player))

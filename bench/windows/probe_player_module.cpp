@@ -20,7 +20,7 @@ int main(int argc, char **argv)
     StandInMain main;
 
     FrameWatch watch;
-    watch.clock.start();
+    watch.start();
     QWidget *player = playerloader::createPlayerWindow({});
     watch.openedMs = watch.clock.nsecsElapsed() / 1e6;
     if (!watch.watch(player))
