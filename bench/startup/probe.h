@@ -1,18 +1,33 @@
 #pragma once
-// What both start-up probes share: the clock (CLOCK_MONOTONIC, the same in every
+// What the start-up probes share: the clock (CLOCK_MONOTONIC, the same in every
 // process, so the driver can subtract its own reading taken before the start),
-// the program's choice of platform, and a watch for a window's first paint.
+// the program's choice of platform, a watch for a window's first paint, and
+// what the process has mapped by then.
 
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QObject>
+#include <QSet>
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 
 inline long long monotonicNs()
 {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+// The processor time the process has used so far (user and system), which
+// other programs on a busy machine change far less than the clock.
+inline long long processorNs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000000LL
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1000LL;
 }
 
 // As the program does: through X when there is a display and no choice made.
@@ -22,7 +37,38 @@ inline void choosePlatformLikeTheProgram()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
-// Prints "first-paint-ns <clock>" when the watched window gets its first paint.
+// Prints the shared objects the process has mapped: how many, their files'
+// total size, and how many of them belong to the media stack (Qt Multimedia,
+// GStreamer, PulseAudio).
+inline void printSharedObjects()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    QSet<QString> files;
+    for (QByteArray line = maps.readLine(); !line.isEmpty(); line = maps.readLine()) {
+        const qsizetype slash = line.indexOf('/');
+        if (slash < 0)
+            continue;
+        const QString path = QString::fromLocal8Bit(line.mid(slash).trimmed());
+        if (path.contains(QLatin1String(".so")))
+            files.insert(path);
+    }
+    long long bytes = 0;
+    int media = 0;
+    for (const QString &path : std::as_const(files)) {
+        bytes += QFileInfo(path).size();
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith(QLatin1String("libQt6Multimedia")) || name.startsWith(QLatin1String("libgst"))
+            || name.startsWith(QLatin1String("libpulse")))
+            ++media;
+    }
+    std::printf("shared-objects %lld\nshared-object-bytes %lld\nmedia-objects %d\n", (long long)files.size(), bytes,
+                media);
+}
+
+// Prints "first-paint-ns <clock>" when the watched window gets its first
+// paint, then what is mapped.
 class FirstPaint : public QObject
 {
 public:
@@ -34,7 +80,8 @@ protected:
     {
         if (event->type() == QEvent::Paint && !seen) {
             seen = true;
-            std::printf("first-paint-ns %lld\n", monotonicNs());
+            std::printf("first-paint-ns %lld\nfirst-paint-cpu-ns %lld\n", monotonicNs(), processorNs());
+            printSharedObjects();
             std::fflush(stdout);
         }
         return false;

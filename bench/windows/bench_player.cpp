@@ -1,5 +1,9 @@
 // Time from opening the internal player window to its first video frame,
-// against a bare QMediaPlayer + QVideoWidget on the same file.
+// against a bare QMediaPlayer + QVideoWidget on the same file: first in this
+// process, once the media stack is loaded and warm; then the first opening in
+// a fresh process, the program's way through the player's module (which
+// loads the media stack) against a bare player in a program that links Qt
+// Multimedia.
 //
 //   bench_player [rounds] [movie]   (default: 5 rounds of a 3-second clip made here)
 //
@@ -9,8 +13,8 @@
 #include "democlip.h"
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "windows/frmplayer.h"
-#include "windows/mediaplayer.h"
+#include "player/frmplayer.h"
+#include "player/mediaplayer.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -18,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMediaPlayer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVideoFrame>
@@ -40,6 +45,7 @@ struct Times
 {
     double handedOver = -1;
     double firstFrame = -1;
+    double processor = -1; // processor time to the first frame, in the first-opening probes
 };
 
 void waitForFirstFrame(QVideoSink *sink, const QElapsedTimer &clock, Times &times)
@@ -93,6 +99,27 @@ Times timeBarePlayer(const QString &movie)
     return times;
 }
 
+// Runs a first-opening probe; its time from opening to the first frame, and
+// to the window being made.
+Times runProbe(const QString &name, const QString &argument)
+{
+    QProcess probe;
+    probe.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name, {argument});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(name), probe.readAllStandardError().constData());
+    Times times;
+    for (const QByteArray &line : probe.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2 && parts[0] == "opened-ms")
+            times.handedOver = parts[1].toDouble();
+        else if (parts.size() == 2 && parts[0] == "first-frame-ms")
+            times.firstFrame = parts[1].toDouble();
+        else if (parts.size() == 2 && parts[0] == "first-frame-cpu-ms")
+            times.processor = parts[1].toDouble();
+    }
+    return times;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -129,5 +156,36 @@ int main(int argc, char **argv)
     std::printf("bare QMediaPlayer + QVideoWidget  %8.1f ms           %8.1f ms\n", median(bareTotal), median(bareAfter));
     std::printf("ratio                             %8.2fx            %8.2fx   (goal: at most 1.20x)\n",
                 median(windowTotal) / median(bareTotal), median(windowAfter) / median(bareAfter));
+
+    QList<double> moduleTotal, moduleOpened, moduleCpu, linkedTotal, linkedOpened, linkedCpu, coldBareTotal,
+        coldBareOpened, coldBareCpu;
+    runProbe(QStringLiteral("bench_player_module"), folder.path()); // warm the file cache
+    runProbe(QStringLiteral("bench_player_linked"), folder.path());
+    runProbe(QStringLiteral("bench_player_bare"), movie);
+    for (int i = 0; i < rounds; ++i) {
+        const Times m = runProbe(QStringLiteral("bench_player_module"), folder.path());
+        moduleTotal << m.firstFrame;
+        moduleOpened << m.handedOver;
+        moduleCpu << m.processor;
+        const Times l = runProbe(QStringLiteral("bench_player_linked"), folder.path());
+        linkedTotal << l.firstFrame;
+        linkedOpened << l.handedOver;
+        linkedCpu << l.processor;
+        const Times b = runProbe(QStringLiteral("bench_player_bare"), movie);
+        coldBareTotal << b.firstFrame;
+        coldBareOpened << b.handedOver;
+        coldBareCpu << b.processor;
+    }
+    std::printf("\nfirst opening in a fresh process     open to first frame   window made   processor time\n");
+    std::printf("player window, through its module  %8.1f ms           %8.1f ms   %8.1f ms\n", median(moduleTotal),
+                median(moduleOpened), median(moduleCpu));
+    std::printf("player window, linked (no module)  %8.1f ms           %8.1f ms   %8.1f ms\n", median(linkedTotal),
+                median(linkedOpened), median(linkedCpu));
+    std::printf("bare QMediaPlayer (links Multimedia) %6.1f ms           %8.1f ms   %8.1f ms\n", median(coldBareTotal),
+                median(coldBareOpened), median(coldBareCpu));
+    std::printf("ratio, through the module / bare   %8.2fx            (goal: at most 1.20x); processor time %.2fx\n",
+                median(moduleTotal) / median(coldBareTotal), median(moduleCpu) / median(coldBareCpu));
+    std::printf("ratio, linked / bare               %8.2fx                                processor time %.2fx\n",
+                median(linkedTotal) / median(coldBareTotal), median(linkedCpu) / median(coldBareCpu));
     return 0;
 }

@@ -12,7 +12,7 @@
 #include "widgets/tabstrip.h"
 #include "windows/frmacerca.h"
 #include "windows/frmopdicas.h"
-#include "windows/frmplayer.h"
+#include "windows/playerloader.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -86,6 +86,12 @@ QString readCover(const QString &path, QImage *picture)
 frmprincipal::frmprincipal(QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_player([self = QPointer<frmprincipal>(this)] {
+        return playerloader::createPlayerWindow([self] {
+            if (self)
+                self->showAgain();
+        });
+    })
 {
     setObjectName(QStringLiteral("frmprincipal"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -409,8 +415,11 @@ void frmprincipal::openSecondary(platform::FormHolder<T> &holder)
 {
     const bool fresh = !holder.existing();
     T *window = holder.get();
-    if (fresh)
-        connect(window, &T::unloaded, this, &frmprincipal::showAgain);
+    // The player's window comes from its module and is told when it is made.
+    if constexpr (requires { &T::unloaded; }) {
+        if (fresh)
+            connect(window, &T::unloaded, this, &frmprincipal::showAgain);
+    }
     platform::showForm(window);
     hide();
 }

@@ -12,7 +12,6 @@ class QGroupBox;
 class QLabel;
 class QToolBar;
 class Frmparametros;
-class Frmplayer;
 class frmAcerca;
 class frmopdicas;
 namespace widgets { class TabStrip; }
@@ -60,5 +59,5 @@ private:
     platform::FormHolder<frmAcerca> m_about;
     platform::FormHolder<frmopdicas> m_hints;
     platform::FormHolder<Frmparametros> m_settings;
-    platform::FormHolder<Frmplayer> m_player;
+    platform::FormHolder<QWidget> m_player; // the player module's window, or a stand-in saying why there is none
 };

@@ -6,8 +6,15 @@
 #  3. An installer named without a path, lying beside the program, is found
 #     there although the program was started from another folder: Install
 #     Codecs (Ctrl+I) starts it with its arguments and the menu stays.
+#  4. Nothing of the media stack (Qt Multimedia, GStreamer, PulseAudio) is
+#     mapped while the menu shows; the Internal Player (Ctrl+L) loads its
+#     module, which brings them in, and plays the movie.
+#  5. Without the player's module, or with GStreamer lacking its plugins, the
+#     Internal Player opens a player window that says why, and the program
+#     goes on.
 set -uo pipefail
-trevlin=$1 recorder=$2 shots=$3
+trevlin=$1 recorder=$2 shots=$3 module=$4
+movie=$(dirname "$trevlin")/logo.avi
 mkdir -p "$shots"
 work=$(mktemp -d)
 xvfb=
@@ -28,10 +35,12 @@ for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
-# Starts the program from a disc folder holding it and a settings file.
-start_disc() { # $1 folder, $2 player
+# Starts the program from a disc folder holding it and a settings file; with
+# a third argument, the player's module lies beside it.
+start_disc() { # $1 folder, $2 player, [$3 module]
   mkdir -p "$1"
   cp "$trevlin" "$1/trevlin"
+  [ -n "${3:-}" ] && cp "$3" "$1/"
   printf '[main]\r\ntitle=End to end\r\n[path]\r\nmicrodvdexe=%s\r\nmovie=%s\r\nsubtitles=%s\r\n' \
     "$2" "$1/movie.avi" "$1/movie.srt" >"$1/trevlin.INI"
   (cd "$1" && exec ./trevlin) &
@@ -108,3 +117,73 @@ for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break
   fail "the installer beside the program got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
 kill -0 "$app" 2>/dev/null || fail "the program ended after Install Codecs"
 echo "ok - an installer named without a path is found beside the program and started with its arguments"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# What of the media stack the program has mapped, one file a line.
+media_mapped() {
+  grep -oE '/[^ ]*/(libQt6Multimedia|libgst|libpulse)[^/ ]*$' "/proc/$app/maps" 2>/dev/null | sort -u
+}
+# Waits until the player window (7470 x 6240 twips: 498 x 416) shows.
+wait_player_window() {
+  for _ in $(seq 1 60); do
+    for id in $(xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null); do
+      xwininfo -id "$id" | grep -q 'Width: 498' && xwininfo -id "$id" | grep -q 'Height: 416' && return 0
+    done
+    kill -0 "$app" 2>/dev/null || return 1
+    sleep 0.25
+  done
+  return 1
+}
+[ -f "$module" ] || fail "the player's module $module was not built"
+[ -f "$movie" ] || fail "the demo movie $movie is not laid out beside the program"
+export QT_XCB_GL_INTEGRATION=none
+
+# 4. The media stack arrives with the player.
+start_disc "$work/disc4" "$recorder" "$module"
+cp "$movie" "$work/disc4/movie.avi"
+wait_main_window >/dev/null || fail "the main window did not appear (fourth run)"
+sleep 1
+grep -q trevlin "/proc/$app/maps" || fail "cannot read /proc/$app/maps"
+early=$(media_mapped)
+[ -z "$early" ] || fail "mapped before the player opened: $(echo $early)"
+grep -q "$(basename "$module")" "/proc/$app/maps" && fail "the player's module is loaded before the player opened"
+press_key ctrl+l
+wait_player_window || fail "the player window did not appear$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+for _ in $(seq 1 40); do
+  late=$(media_mapped)
+  echo "$late" | grep -q /libgst && break
+  sleep 0.25
+done
+for library in libQt6Multimedia libgst libpulse; do
+  echo "$late" | grep -q "/$library" || fail "no $library mapped once the player opened: $(echo $late)"
+done
+sleep 1
+import -window root "$shots/e2e-player.png" 2>/dev/null
+echo "ok - the media stack is mapped only once the player opens ($(echo "$late" | wc -l) files)"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# 5. The player window says why there is no player; the program goes on.
+start_disc "$work/disc5" "$recorder"
+wait_main_window >/dev/null || fail "the main window did not appear (fifth run)"
+sleep 1
+press_key ctrl+l
+wait_player_window || fail "no player window without the module$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+sleep 0.5
+import -window root "$shots/e2e-player-without-module.png" 2>/dev/null
+kill -0 "$app" 2>/dev/null || fail "the program ended when the player's module was missing"
+[ -z "$(media_mapped)" ] || fail "the media stack was loaded although the module is missing"
+echo "ok - without its module the player window says why and the program goes on"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+mkdir -p "$work/no-plugins"
+export GST_PLUGIN_SYSTEM_PATH_1_0=$work/no-plugins GST_REGISTRY_1_0=$work/no-plugins/registry.bin
+start_disc "$work/disc6" "$recorder" "$module"
+unset GST_PLUGIN_SYSTEM_PATH_1_0 GST_REGISTRY_1_0
+wait_main_window >/dev/null || fail "the main window did not appear (sixth run)"
+sleep 1
+press_key ctrl+l
+wait_player_window || fail "no player window with GStreamer lacking its plugins$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+sleep 2
+import -window root "$shots/e2e-player-without-gstreamer-plugins.png" 2>/dev/null
+kill -0 "$app" 2>/dev/null || fail "the program ended when GStreamer lacked its plugins"
+echo "ok - with GStreamer lacking its plugins the player window says why and the program goes on"

@@ -6,6 +6,7 @@
 #include "platform/launcher.h"
 #include "platform/twips.h"
 #include "widgets/tabstrip.h"
+#include "windows/playerloader.h"
 #include "testsupport.h"
 
 #include <QAccessible>
@@ -16,16 +17,19 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QImageReader>
+#include <QLibraryInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QToolBar>
 
 #include <sys/stat.h>
@@ -93,6 +97,15 @@ class tst_frmprincipal : public QObject
 
     QLabel *child(const char *name) { return window->findChild<QLabel *>(QLatin1String(name)); }
 
+    // The program's visible window named `name` other than the main window.
+    static QWidget *shownForm(const QString &name)
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == name && w->isVisible())
+                return w;
+        return nullptr;
+    }
+
     void moveOver(QWidget *widget, QPoint at)
     {
         QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -100,6 +113,12 @@ class tst_frmprincipal : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        // The player is opened as the program opens it: from its module.
+        playerloader::setModuleFile(QStringLiteral(TREVLIN_PLAYER_MODULE));
+    }
+
     void init()
     {
         folder = std::make_unique<TempAppFolder>();
@@ -477,11 +496,10 @@ private slots:
         window->move(0, 0);
         window->findChild<QAction *>(entry)->trigger();
         QVERIFY(!window->isVisible());
-        QWidget *opened = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == form && w->isVisible())
-                opened = w;
+        QWidget *opened = shownForm(form);
         QVERIFY(opened);
+        if (entry == QLatin1String("playerint")) // the module's player, not a window saying why there is none
+            QCOMPARE(opened->findChild<QWidget *>(QStringLiteral("MediaPlayer1"))->metaObject()->className(), "MediaPlayer");
         QVERIFY(!opened->parentWidget());
         QVERIFY(!opened->isModal());
         QTRY_VERIFY(opened->isActiveWindow());
@@ -493,6 +511,83 @@ private slots:
         // Activated again: centred again after the move.
         const QRect screen = window->screen()->geometry();
         QVERIFY(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 1);
+    }
+
+    void playerWindowSaysWhyItsModuleCannotBeLoaded_data()
+    {
+        QTest::addColumn<QString>("module"); // what lies where the module is looked for
+        QTest::addColumn<QString>("line");   // <file>: the module's path; without a full stop, the start only
+        const QString opening = QStringLiteral("Cannot open the internal player: ");
+        const QString cannotLoad = opening + QStringLiteral("its module \"<file>\" cannot be loaded: ");
+        QTest::newRow("missing") << "missing" << opening + "its module trevlin-player.so is not in \"<folder>\".";
+        QTest::newRow("a folder") << "folder" << opening + "its module \"<file>\" cannot be used: it is a folder.";
+        QTest::newRow("a named pipe") << "pipe"
+                                      << opening + "its module \"<file>\" cannot be used: it is a named pipe, not an ordinary file.";
+        QTest::newRow("empty") << "empty" << cannotLoad + "it is not";
+        QTest::newRow("not a library") << "garbage" << cannotLoad + "it is not";
+        QTest::newRow("a library, not a plugin") << "library" << cannotLoad + "it is not";
+        QTest::newRow("another Qt plugin") << "jpeg plugin" << opening + "its module \"<file>\" is a Qt plugin, but not the player.";
+        QTest::newRow("a library it needs is missing")
+            << "needs absent" << cannotLoad + "libgstreamer-absent-1.0.so.0: cannot open shared object file: No such file or directory.";
+        QTest::newRow("from another build") << "other build" << cannotLoad + "undefined symbol: platform::serviceOfAnotherBuild().";
+    }
+
+    void playerWindowSaysWhyItsModuleCannotBeLoaded()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, line);
+        QDir(folder->path()).mkpath(QStringLiteral("modules"));
+        const QString file = folder->filePath(QStringLiteral("modules/trevlin-player.so"));
+        const QString qtLibraries = QLibraryInfo::path(QLibraryInfo::LibrariesPath);
+        if (module == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(file));
+        } else if (module == QLatin1String("pipe")) {
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        } else if (module == QLatin1String("empty") || module == QLatin1String("garbage")) {
+            folder->writeFile(QStringLiteral("modules/trevlin-player.so"),
+                              module == QLatin1String("empty") ? QByteArray() : QByteArray("\x7f" "ELF, or so it says").repeated(100));
+        } else if (module == QLatin1String("library")) {
+            QVERIFY2(QFile::copy(qtLibraries + QStringLiteral("/libQt6Core.so.6"), file), qPrintable(qtLibraries));
+        } else if (module == QLatin1String("jpeg plugin")) {
+            QVERIFY(QFile::copy(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/imageformats/libqjpeg.so"), file));
+        } else if (module == QLatin1String("needs absent")) {
+            const QString patchelf = QStandardPaths::findExecutable(QStringLiteral("patchelf"));
+            QVERIFY2(!patchelf.isEmpty(), "patchelf (Debian package patchelf) is needed to make a module whose library is missing");
+            QVERIFY(QFile::copy(QStringLiteral(TREVLIN_PLAYER_MODULE), file));
+            QCOMPARE(QProcess::execute(patchelf, {QStringLiteral("--add-needed"), QStringLiteral("libgstreamer-absent-1.0.so.0"), file}), 0);
+        } else if (module == QLatin1String("other build")) {
+            QVERIFY(QFile::copy(QStringLiteral(TREVLIN_OTHER_PLAYER_MODULE), file));
+        }
+        line.replace(QLatin1String("<file>"), file).replace(QLatin1String("<folder>"), folder->filePath(QStringLiteral("modules")));
+        playerloader::setModuleFile(file);
+        const auto restore = qScopeGuard([] { playerloader::setModuleFile(QStringLiteral(TREVLIN_PLAYER_MODULE)); });
+
+        BoxAnswerer boxes;
+        openWindow();
+        for (int round = 0; round < 2; ++round) { // each opening tries again, and says so again
+            window->findChild<QAction *>(QStringLiteral("playerint"))->trigger();
+            QVERIFY(!window->isVisible());
+            QWidget *player = shownForm(QStringLiteral("Frmplayer"));
+            QVERIFY(player && !player->parentWidget() && !player->isModal());
+            QTRY_VERIFY(player->isActiveWindow());
+            // It looks like the player window saying why it cannot play.
+            QCOMPARE(player->windowTitle(), QStringLiteral("Trevlin"));
+            QCOMPARE(player->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral(" Internal Player"));
+            auto *shown = player->findChild<QLabel *>(QStringLiteral("message"));
+            QVERIFY(shown && shown->isVisible());
+            if (!line.endsWith(QLatin1Char('.')))
+                QVERIFY2(shown->text().startsWith(line) && shown->text().endsWith(QLatin1Char('.')), qPrintable(shown->text()));
+            else
+                QCOMPARE(shown->text(), line);
+            QVERIFY(!player->findChild<QPushButton *>(QStringLiteral("Cmdfsceen"))->isEnabled());
+            // Closing it brings the menu back, activated; the program goes on.
+            QPointer<QWidget> gone(player);
+            player->close();
+            QTRY_VERIFY(gone.isNull());
+            QTRY_VERIFY(window->isVisible() && window->isActiveWindow());
+        }
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(ended, 0);
     }
 };
 

@@ -1,8 +1,8 @@
 // The internal player window: what it hands the player, full screen, closing,
 // what a bad movie shows, and real playback of a short clip.
 
-#include "windows/frmplayer.h"
-#include "windows/mediaplayer.h"
+#include "player/frmplayer.h"
+#include "player/mediaplayer.h"
 
 #include "democlip.h"
 #include "platform/forms.h"

@@ -1,4 +1,4 @@
-#include "windows/mediaplayer.h"
+#include "player/mediaplayer.h"
 
 #include "platform/discfile.h"
 

@@ -1,4 +1,4 @@
-#include "windows/frmplayer.h"
+#include "player/frmplayer.h"
 
 #include "platform/application.h"
 #include "platform/forms.h"
@@ -7,7 +7,7 @@
 #include "widgets/centring.h"
 #include "widgets/designstyle.h"
 #include "widgets/mofficeborder.h"
-#include "windows/mediaplayer.h"
+#include "player/mediaplayer.h"
 
 #include <QPushButton>
 
