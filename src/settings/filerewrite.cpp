@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,14 +37,9 @@ Outcome done()
 
 #ifdef Q_OS_UNIX
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 Outcome failed(const char *what, int error)
 {
-    return failed(QString::fromLatin1(what) + QStringLiteral(": ") + systemReason(error));
+    return failed(QString::fromLatin1(what) + QStringLiteral(": ") + platform::systemReason(error));
 }
 
 // A file descriptor that is closed when it goes.
@@ -90,31 +84,6 @@ bool writeAt(int fd, const char *data, qint64 size, qint64 offset)
         size -= n;
         offset += n;
     }
-    return true;
-}
-
-// The whole file, at most `maxBytes` and one more to see that it is larger;
-// `size` is what the file said it holds.
-bool readAll(int fd, qint64 size, qint64 maxBytes, QByteArray &bytes)
-{
-    bytes.resize(qMin<qint64>(qMax<qint64>(size, 0), maxBytes) + 1);
-    qint64 filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (filled > maxBytes)
-                return true;
-            bytes.resize(qMin<qint64>(maxBytes + 1, bytes.size() * 2));
-        }
-        const ssize_t n = ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes.truncate(filled);
     return true;
 }
 
@@ -335,7 +304,7 @@ Outcome attempt(const QByteArray &name, bool missing, qint64 maxBytes, const Cha
     if (info.st_size > maxBytes)
         return failed(platform::inspectDiscFile(QFile::decodeName(name), maxBytes).reason);
     QByteArray old;
-    if (!readAll(fd.get(), info.st_size, maxBytes, old))
+    if (!platform::readOpenFile(fd.get(), info.st_size, maxBytes, old))
         return failed("cannot read the file", errno);
     if (old.size() > maxBytes)
         return failed(platform::inspectDiscFile(QFile::decodeName(name), maxBytes).reason);
