@@ -144,8 +144,10 @@ enum class Renamed { Done, Failed, NotPossible };
 
 // Writes `bytes` to a new file in the folder of `name` with the old file's
 // owner, group and mode, syncs it and renames it over `name`. NotPossible,
-// with nothing left behind, when the folder may not be written or the new
-// file cannot carry what the old one has.
+// with nothing left behind, when the folder may not be written, the new
+// file's longer name is too long for it, the new file cannot carry what the
+// old one has, or the old one cannot be replaced (another file is mounted on
+// its name).
 Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &old,
                         const QByteArray &bytes, Outcome &outcome)
 {
@@ -157,7 +159,7 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
                            + name.sliced(slash + 1) + ".XXXXXX";
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.isOpen()) {
-        if (errno == EACCES || errno == EPERM || errno == EROFS)
+        if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ENAMETOOLONG)
             return Renamed::NotPossible;
         outcome = failed("cannot make a new file beside it", errno);
         return Renamed::Failed;
@@ -197,6 +199,8 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
         return Renamed::Failed;
     }
     if (::rename(temporary.constData(), name.constData()) != 0) {
+        if (errno == EBUSY || errno == EXDEV)
+            return Renamed::NotPossible;
         outcome = failed("cannot put the new file in place of the old one", errno);
         return Renamed::Failed;
     }

@@ -199,16 +199,22 @@ void TestTrevlinIni::permissions_data()
     // 3000, who then owns the folder too and the writer is user 2002 of it.
     QTest::addColumn<QString>("owner");
     QTest::addColumn<bool>("written");
+    // Where the file is: trevlin.INI, a name of 254 bytes, or trevlin.INI
+    // with a file mounted on its name (here itself).
+    QTest::addColumn<QString>("place");
 
     // The folder is writable, so a rename would replace the file: the writer
     // must see that the file itself is not its to write.
-    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false;
-    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false;
-    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true;
-    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true;
-    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false;
+    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false << "";
+    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false << "";
+    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true << "";
+    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true << "";
+    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false << "";
     // A new file would be the writer's: the owner would be locked out.
-    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true;
+    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true << "";
+    // No new file can replace these, though the folder may be written.
+    QTest::newRow("own file, name too long for a new file's") << 0777u << 0644u << "writer" << true << "long";
+    QTest::newRow("own file, another mounted on its name") << 0777u << 0644u << "writer" << true << "mounted";
 }
 
 void TestTrevlinIni::permissions()
@@ -217,16 +223,20 @@ void TestTrevlinIni::permissions()
     QFETCH(unsigned, fileMode);
     QFETCH(QString, owner);
     QFETCH(bool, written);
+    QFETCH(QString, place);
     if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
     if (!kRoot && owner != "writer")
         QSKIP("needs a file of another user: run as root");
+    if (!kRoot && place == "mounted")
+        QSKIP("mounting needs root");
 
     TempAppFolder dir;  // under the temporary folder, which everybody may enter
-    const QString path = dir.iniPath();
+    const QString name = place == "long" ? QString(254, u'n') : u"trevlin.INI"_s;
+    const QString path = dir.filePath(name);
     const bool shared = owner == "2001:3000";
     if (fileMode) {
-        dir.writeIni(kDisc);
+        dir.writeFile(name, kDisc);
         if (kRoot && owner == "writer")
             QVERIFY(chownPath(path, 65534, 65534));  // nobody's
         if (shared)
@@ -234,6 +244,13 @@ void TestTrevlinIni::permissions()
         QVERIFY(setMode(path, fileMode));
     }
     QVERIFY(setMode(dir.path(), folderMode));
+    const QByteArray encoded = QFile::encodeName(path);
+    if (place == "mounted" && ::mount(encoded.constData(), encoded.constData(), nullptr, MS_BIND, nullptr) != 0)
+        QFAIL(qPrintable("cannot mount the file on its own name: " + QString::fromLocal8Bit(std::strerror(errno))));
+    const auto unmount = qScopeGuard([&] {
+        if (place == "mounted")
+            ::umount2(encoded.constData(), MNT_DETACH);
+    });
     const QStringList as = shared ? kGroupMember : kNobody;
     const Run probe = runTool({"--version"}, as);
     QVERIFY2(probe.exitCode == 0, qPrintable("the unprivileged user cannot run the tool here: " + probe.err));
@@ -243,8 +260,8 @@ void TestTrevlinIni::permissions()
 
     QCOMPARE(run.exitCode, written ? 0 : 1);
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), !written);
-    QCOMPARE(dir.readIni(), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
-                                    : fileMode ? kDisc : QByteArray());
+    QCOMPARE(dir.readFile(name), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
+                                         : fileMode ? kDisc : QByteArray());
     // In place or not at all, with its owner, group and mode; no file stays
     // no file (all zero).
     const struct stat after = statOf(path);
