@@ -217,8 +217,8 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
 }
 
 // Changes the file through `fd` from the first byte that differs on, after
-// reserving the room for the new size; a write that fails puts the old bytes
-// back as far as it can.
+// reserving the room for the new size; a write or sync that fails puts the
+// old bytes back as far as it can, and syncs them.
 Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
 {
     qint64 first = 0;
@@ -226,11 +226,12 @@ Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
     while (first < common && old[first] == bytes[first])
         ++first;
     const auto putBack = [&](const char *what, int error) {
-        const bool back = writeAt(fd, old.constData() + first, old.size() - first, first)
-                          && ::ftruncate(fd, off_t(old.size())) == 0;
         Outcome outcome = failed(what, error);
-        if (!back)
+        if (!writeAt(fd, old.constData() + first, old.size() - first, first)
+            || ::ftruncate(fd, off_t(old.size())) != 0)
             outcome.reason += QStringLiteral("; the old text could not be put back in full");
+        else if (::fsync(fd) != 0)
+            outcome.reason += QStringLiteral("; the old text was put back, but the disk may still hold part of the new");
         return outcome;
     };
 
@@ -245,7 +246,7 @@ Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
     if (bytes.size() < old.size() && ::ftruncate(fd, off_t(bytes.size())) != 0)
         return putBack("cannot shorten the file", errno);
     if (::fsync(fd) != 0)
-        return failed("cannot sync the file", errno);
+        return putBack("cannot sync the file", errno);
     return done();
 }
 
