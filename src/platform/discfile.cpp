@@ -3,9 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,11 +41,6 @@ DiscFile tooLarge(qint64 size, qint64 maxBytes)
 }
 
 #ifdef Q_OS_UNIX
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // What the file's type says, for anything but an ordinary file.
 DiscFile byType(const struct stat &info)
 {
@@ -123,33 +119,16 @@ DiscFile readDiscFile(const QString &path, qint64 maxBytes)
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Read to the end, at most one byte past the bound to see a file that grew.
-    const qint64 limit = maxBytes + 1;
     QByteArray bytes;
-    bytes.resize(qMin<qint64>(qMax<qint64>(info.st_size, 0), maxBytes) + 1);
-    qint64 filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() >= limit)
-                break;
-            bytes.resize(qMin<qint64>(limit, bytes.size() * 2));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return problem(DiscFile::Unreadable, systemReason(error));
-        }
-        if (n == 0)
-            break;
-        filled += n;
+    if (!readOpenFile(fd, info.st_size, maxBytes, bytes)) {
+        const int error = errno;
+        ::close(fd);
+        return problem(DiscFile::Unreadable, systemReason(error));
     }
     ::close(fd);
-    if (filled > maxBytes)
-        return tooLarge(filled, maxBytes);
-    bytes.truncate(filled);
-    file.size = filled;
+    if (bytes.size() > maxBytes)
+        return tooLarge(bytes.size(), maxBytes);
+    file.size = bytes.size();
     file.bytes = bytes;
     return file;
 #else
@@ -163,5 +142,35 @@ DiscFile readDiscFile(const QString &path, qint64 maxBytes)
     return file;
 #endif
 }
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+#ifdef Q_OS_UNIX
+bool readOpenFile(int fd, qint64 size, qint64 maxBytes, QByteArray &bytes)
+{
+    bytes.resize(qMin<qint64>(qMax<qint64>(size, 0), maxBytes) + 1);
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (filled > maxBytes)
+                return true;
+            bytes.resize(qMin<qint64>(maxBytes + 1, bytes.size() * 2));
+        }
+        const ssize_t n = ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return true;
+}
+#endif
 
 } // namespace platform

@@ -44,4 +44,15 @@ DiscFile inspectDiscFile(const QString &path, qint64 maxBytes = -1);
 // TooLarge too.
 DiscFile readDiscFile(const QString &path, qint64 maxBytes);
 
+// The system's text for an error number ("No space left on device").
+QString systemReason(int error);
+
+#ifdef Q_OS_UNIX
+// Reads the ordinary file open at `fd` from its start to its end, at most
+// `maxBytes` and one byte more to see that it is larger (the caller checks
+// bytes.size()); `size` is what the file said it holds, a hint only. False,
+// with errno set, when a read fails.
+bool readOpenFile(int fd, qint64 size, qint64 maxBytes, QByteArray &bytes);
+#endif
+
 } // namespace platform

@@ -2,27 +2,28 @@
 
 #include "platform/application.h"
 #include "platform/forms.h"
-#include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "widgets/centring.h"
 #include "widgets/designstyle.h"
 #include "widgets/mofficeborder.h"
 #include "player/mediaplayer.h"
+#include "player/playerwindow.h"
 
 #include <QPushButton>
 
 Frmplayer::Frmplayer(QWidget *parent)
     : QWidget(parent, widgets::FixedWindowFlags)
 {
-    widgets::setUpForm(this, "Frmplayer", platform::applicationTitle(), 7470, 6240);
+    widgets::setUpForm(this, playerwindow::FormName, platform::applicationTitle(), playerwindow::WidthTwips,
+                       playerwindow::HeightTwips);
 
     m_player = new MediaPlayer(this);
     m_player->setObjectName(QStringLiteral("MediaPlayer1"));
-    m_player->setGeometry(platform::twipsRect(120, 720, 7215, 4815));
+    m_player->setGeometry(playerwindow::PlayerPlace);
 
     m_fullscreen = new QPushButton(QStringLiteral("Fullscreen"), this);
     m_fullscreen->setObjectName(QStringLiteral("Cmdfsceen"));
-    m_fullscreen->setGeometry(platform::twipsRect(5400, 5760, 1935, 375));
+    m_fullscreen->setGeometry(playerwindow::FullscreenPlace);
     m_fullscreen->setAutoDefault(false);
     connect(m_fullscreen, &QPushButton::clicked, this, &Frmplayer::fullScreen);
     // Full screen over a line saying why nothing plays would be a black
@@ -32,7 +33,7 @@ Frmplayer::Frmplayer(QWidget *parent)
 
     // Created in the design's keyboard order: the player's controls, then
     // Fullscreen; the heading takes no focus.
-    widgets::makeHeadingLabel(this, QStringLiteral(" Internal Player"), platform::twipsRect(120, 120, 7215, 375));
+    widgets::makeHeadingLabel(this, QString::fromLatin1(playerwindow::Heading), playerwindow::HeadingPlace);
 
     platform::registerForm(this, [this] { activate(); });
 }

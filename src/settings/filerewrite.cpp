@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,14 +37,9 @@ Outcome done()
 
 #ifdef Q_OS_UNIX
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 Outcome failed(const char *what, int error)
 {
-    return failed(QString::fromLatin1(what) + QStringLiteral(": ") + systemReason(error));
+    return failed(QString::fromLatin1(what) + QStringLiteral(": ") + platform::systemReason(error));
 }
 
 // A file descriptor that is closed when it goes.
@@ -90,31 +84,6 @@ bool writeAt(int fd, const char *data, qint64 size, qint64 offset)
         size -= n;
         offset += n;
     }
-    return true;
-}
-
-// The whole file, at most `maxBytes` and one more to see that it is larger;
-// `size` is what the file said it holds.
-bool readAll(int fd, qint64 size, qint64 maxBytes, QByteArray &bytes)
-{
-    bytes.resize(qMin<qint64>(qMax<qint64>(size, 0), maxBytes) + 1);
-    qint64 filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (filled > maxBytes)
-                return true;
-            bytes.resize(qMin<qint64>(maxBytes + 1, bytes.size() * 2));
-        }
-        const ssize_t n = ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes.truncate(filled);
     return true;
 }
 
@@ -175,8 +144,10 @@ enum class Renamed { Done, Failed, NotPossible };
 
 // Writes `bytes` to a new file in the folder of `name` with the old file's
 // owner, group and mode, syncs it and renames it over `name`. NotPossible,
-// with nothing left behind, when the folder may not be written or the new
-// file cannot carry what the old one has.
+// with nothing left behind, when the folder may not be written, the new
+// file's longer name is too long for it, the new file cannot carry what the
+// old one has, or the old one cannot be replaced (another file is mounted on
+// its name).
 Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &old,
                         const QByteArray &bytes, Outcome &outcome)
 {
@@ -188,7 +159,7 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
                            + name.sliced(slash + 1) + ".XXXXXX";
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.isOpen()) {
-        if (errno == EACCES || errno == EPERM || errno == EROFS)
+        if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ENAMETOOLONG)
             return Renamed::NotPossible;
         outcome = failed("cannot make a new file beside it", errno);
         return Renamed::Failed;
@@ -228,6 +199,8 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
         return Renamed::Failed;
     }
     if (::rename(temporary.constData(), name.constData()) != 0) {
+        if (errno == EBUSY || errno == EXDEV)
+            return Renamed::NotPossible;
         outcome = failed("cannot put the new file in place of the old one", errno);
         return Renamed::Failed;
     }
@@ -244,8 +217,8 @@ Renamed replaceByRename(const QByteArray &name, int oldFd, const struct stat &ol
 }
 
 // Changes the file through `fd` from the first byte that differs on, after
-// reserving the room for the new size; a write that fails puts the old bytes
-// back as far as it can.
+// reserving the room for the new size; a write or sync that fails puts the
+// old bytes back as far as it can, and syncs them.
 Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
 {
     qint64 first = 0;
@@ -253,11 +226,12 @@ Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
     while (first < common && old[first] == bytes[first])
         ++first;
     const auto putBack = [&](const char *what, int error) {
-        const bool back = writeAt(fd, old.constData() + first, old.size() - first, first)
-                          && ::ftruncate(fd, off_t(old.size())) == 0;
         Outcome outcome = failed(what, error);
-        if (!back)
+        if (!writeAt(fd, old.constData() + first, old.size() - first, first)
+            || ::ftruncate(fd, off_t(old.size())) != 0)
             outcome.reason += QStringLiteral("; the old text could not be put back in full");
+        else if (::fsync(fd) != 0)
+            outcome.reason += QStringLiteral("; the old text was put back, but the disk may still hold part of the new");
         return outcome;
     };
 
@@ -272,7 +246,7 @@ Outcome replaceInPlace(int fd, const QByteArray &old, const QByteArray &bytes)
     if (bytes.size() < old.size() && ::ftruncate(fd, off_t(bytes.size())) != 0)
         return putBack("cannot shorten the file", errno);
     if (::fsync(fd) != 0)
-        return failed("cannot sync the file", errno);
+        return putBack("cannot sync the file", errno);
     return done();
 }
 
@@ -335,7 +309,7 @@ Outcome attempt(const QByteArray &name, bool missing, qint64 maxBytes, const Cha
     if (info.st_size > maxBytes)
         return failed(platform::inspectDiscFile(QFile::decodeName(name), maxBytes).reason);
     QByteArray old;
-    if (!readAll(fd.get(), info.st_size, maxBytes, old))
+    if (!platform::readOpenFile(fd.get(), info.st_size, maxBytes, old))
         return failed("cannot read the file", errno);
     if (old.size() > maxBytes)
         return failed(platform::inspectDiscFile(QFile::decodeName(name), maxBytes).reason);

@@ -11,11 +11,12 @@
 //    new file can carry the old one's owner, group, mode and ACL, and the old
 //    file has a single name.
 //  - Otherwise (a writable file in a folder the writer may not write, a file
-//    of another owner that the writer's group may write, hard links) the file
-//    itself is changed: the room for the new size is reserved first, then
-//    only the bytes from the first changed one on are rewritten and the file
-//    is cut when it got shorter. Not atomic: a crash in the middle may leave
-//    those bytes half written.
+//    of another owner that the writer's group may write, hard links, a name
+//    with no room for the new file's longer one, a file mounted on its name)
+//    the file itself is changed: the room for the new size is reserved
+//    first, then only the bytes from the first changed one on are rewritten
+//    and the file is cut when it got shorter. Not atomic: a crash in the
+//    middle may leave those bytes half written.
 //  - A missing file is created empty, then changed like any other; when the
 //    change fails the empty file goes again.
 //

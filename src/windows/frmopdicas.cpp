@@ -71,9 +71,10 @@ std::pair<qsizetype, int> lineEnd(const QString &text, qsizetype from)
 }
 
 // `text` as a page shows it: a line longer than LongestLine is broken into
-// lines of that length after a note saying so, and after MostLines lines a
-// note says how much of the file is left out. Text within both bounds, as
-// every ordinary hints file is, comes back unchanged.
+// lines of that length after a note saying so, and once the page has
+// MostLines lines (notes and pieces count) a note says how many of the file's
+// lines it shows and how many are left out. Text within both bounds, as every
+// ordinary hints file is, comes back unchanged.
 QString fitToPage(const QString &text)
 {
     const auto fits = [&text] {
@@ -90,8 +91,9 @@ QString fitToPage(const QString &text)
         return text;
 
     QString page;
-    qsizetype lines = 0;
-    for (qsizetype from = 0; from < text.size(); ++lines) {
+    qsizetype lines = 0;     // of the page
+    qsizetype fileLines = 0; // of the file, shown
+    for (qsizetype from = 0; from < text.size(); ++lines, ++fileLines) {
         if (lines >= MostLines) {
             qsizetype more = 0;
             for (; from < text.size(); ++more) {
@@ -99,7 +101,7 @@ QString fitToPage(const QString &text)
                 from = end + breakLength;
             }
             page += QObject::tr("[Only the first %1 lines are shown; the file has %2 more.]")
-                        .arg(MostLines).arg(more);
+                        .arg(fileLines).arg(more);
             break;
         }
         const auto [end, breakLength] = lineEnd(text, from);

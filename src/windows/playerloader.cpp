@@ -5,8 +5,8 @@
 #include "platform/discfile.h"
 #include "platform/forms.h"
 #include "platform/modules.h"
-#include "platform/twips.h"
 #include "player/playermodule.h"
+#include "player/playerwindow.h"
 #include "widgets/centring.h"
 #include "widgets/designstyle.h"
 #include "widgets/mofficeborder.h"
@@ -37,11 +37,12 @@ public:
     PlayerStandIn(const QString &line, std::function<void()> unloaded)
         : QWidget(nullptr, widgets::FixedWindowFlags), m_unloaded(std::move(unloaded))
     {
-        widgets::setUpForm(this, "Frmplayer", platform::applicationTitle(), 7470, 6240);
+        widgets::setUpForm(this, playerwindow::FormName, platform::applicationTitle(), playerwindow::WidthTwips,
+                           playerwindow::HeightTwips);
 
         auto *area = new QWidget(this);
         area->setObjectName(QStringLiteral("MediaPlayer1"));
-        area->setGeometry(platform::twipsRect(120, 720, 7215, 4815));
+        area->setGeometry(playerwindow::PlayerPlace);
         area->setAutoFillBackground(true);
         QPalette black = area->palette();
         black.setColor(QPalette::Window, Qt::black);
@@ -59,11 +60,11 @@ public:
 
         m_fullscreen = new QPushButton(QStringLiteral("Fullscreen"), this);
         m_fullscreen->setObjectName(QStringLiteral("Cmdfsceen"));
-        m_fullscreen->setGeometry(platform::twipsRect(5400, 5760, 1935, 375));
+        m_fullscreen->setGeometry(playerwindow::FullscreenPlace);
         m_fullscreen->setAutoDefault(false);
         m_fullscreen->setEnabled(false);
 
-        widgets::makeHeadingLabel(this, QStringLiteral(" Internal Player"), platform::twipsRect(120, 120, 7215, 375));
+        widgets::makeHeadingLabel(this, QString::fromLatin1(playerwindow::Heading), playerwindow::HeadingPlace);
 
         platform::registerForm(this, [this] {
             widgets::centreWindow(this);

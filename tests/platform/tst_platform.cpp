@@ -172,6 +172,9 @@ private slots:
     void aDiscBundleMakesQtAndGStreamerUseItsPluginsAlone()
     {
         // The viewer's own settings, which would bring in the system's plugins.
+        // (The disc run in a minimal root shows that the disc's own plugins
+        // are used; it runs with an empty environment on a system without Qt
+        // or GStreamer, so it cannot show that the viewer's are kept out.)
         const QList<QByteArray> names = {"GST_PLUGIN_PATH", "GST_PLUGIN_PATH_1_0", "QT_PLUGIN_PATH",
                                          "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_MEDIA_BACKEND", "GST_REGISTRY_FORK"};
         for (const QByteArray &name : names)
@@ -198,8 +201,6 @@ private slots:
         for (const bool runnable : {true, false}) {
             QVERIFY(scanner.setPermissions(runnable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner));
             QVERIFY(platform::useDiscBundle(disc.path(), cache.path()));
-            QCOMPARE(qgetenv("GST_PLUGIN_SYSTEM_PATH_1_0"), QFile::encodeName(bundle + QStringLiteral("/gstreamer-1.0")));
-            QCOMPARE(qgetenv("GST_PLUGIN_SCANNER_1_0"), QFile::encodeName(scanner.fileName()));
             QVERIFY(QFileInfo(QFile::decodeName(qgetenv("GST_REGISTRY_1_0"))).dir() == QDir(cache.filePath(QStringLiteral("trevlin"))));
             QCOMPARE(qgetenv("GST_REGISTRY_FORK"), runnable ? QByteArray() : QByteArray("no"));
             for (const QByteArray &name : names.mid(0, 5))
@@ -208,11 +209,6 @@ private slots:
         }
         for (const char *name : {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_PLUGIN_SCANNER_1_0", "GST_REGISTRY_1_0"})
             qunsetenv(name);
-    }
-
-    void theProgramFileIsTheRunningProgram()
-    {
-        QCOMPARE(platform::programFile(), QCoreApplication::applicationFilePath());
     }
 
     void startsTheRealProgramWithSplitArguments()

@@ -37,10 +37,16 @@ const QStringList kNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"}
 const QStringList kGroupMember{"--reuid=2002", "--regid=3000", "--groups=3000"};
 
 // Runs the tool, as the user `as` names when the test runs as root (an
-// ordinary user is unprivileged already).
-Run runTool(const QStringList &args, const QStringList &as = {})
+// ordinary user is unprivileged already), with the library `preload` loaded
+// into it first when one is named.
+Run runTool(const QStringList &args, const QStringList &as = {}, const QString &preload = {})
 {
     QProcess process;
+    if (!preload.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", preload);
+        process.setProcessEnvironment(environment);
+    }
     const QString tool = QStringLiteral(TREVLIN_INI_TOOL);
     if (!as.isEmpty() && kRoot)
         process.start("setpriv", as + QStringList{tool} + args);
@@ -71,8 +77,8 @@ private slots:
     void unreadableFiles();
     void permissions_data();
     void permissions();
-    void fullDisk_data();
-    void fullDisk();
+    void failedWrites_data();
+    void failedWrites();
     void writersTakeTurns();
 };
 
@@ -199,16 +205,22 @@ void TestTrevlinIni::permissions_data()
     // 3000, who then owns the folder too and the writer is user 2002 of it.
     QTest::addColumn<QString>("owner");
     QTest::addColumn<bool>("written");
+    // Where the file is: trevlin.INI, a name of 254 bytes, or trevlin.INI
+    // with a file mounted on its name (here itself).
+    QTest::addColumn<QString>("place");
 
     // The folder is writable, so a rename would replace the file: the writer
     // must see that the file itself is not its to write.
-    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false;
-    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false;
-    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true;
-    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true;
-    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false;
+    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false << "";
+    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false << "";
+    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true << "";
+    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true << "";
+    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false << "";
     // A new file would be the writer's: the owner would be locked out.
-    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true;
+    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true << "";
+    // No new file can replace these, though the folder may be written.
+    QTest::newRow("own file, name too long for a new file's") << 0777u << 0644u << "writer" << true << "long";
+    QTest::newRow("own file, another mounted on its name") << 0777u << 0644u << "writer" << true << "mounted";
 }
 
 void TestTrevlinIni::permissions()
@@ -217,16 +229,20 @@ void TestTrevlinIni::permissions()
     QFETCH(unsigned, fileMode);
     QFETCH(QString, owner);
     QFETCH(bool, written);
+    QFETCH(QString, place);
     if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
     if (!kRoot && owner != "writer")
         QSKIP("needs a file of another user: run as root");
+    if (!kRoot && place == "mounted")
+        QSKIP("mounting needs root");
 
     TempAppFolder dir;  // under the temporary folder, which everybody may enter
-    const QString path = dir.iniPath();
+    const QString name = place == "long" ? QString(254, u'n') : u"trevlin.INI"_s;
+    const QString path = dir.filePath(name);
     const bool shared = owner == "2001:3000";
     if (fileMode) {
-        dir.writeIni(kDisc);
+        dir.writeFile(name, kDisc);
         if (kRoot && owner == "writer")
             QVERIFY(chownPath(path, 65534, 65534));  // nobody's
         if (shared)
@@ -234,17 +250,24 @@ void TestTrevlinIni::permissions()
         QVERIFY(setMode(path, fileMode));
     }
     QVERIFY(setMode(dir.path(), folderMode));
+    const QByteArray encoded = QFile::encodeName(path);
+    if (place == "mounted" && ::mount(encoded.constData(), encoded.constData(), nullptr, MS_BIND, nullptr) != 0)
+        QFAIL(qPrintable("cannot mount the file on its own name: " + QString::fromLocal8Bit(std::strerror(errno))));
+    const auto unmount = qScopeGuard([&] {
+        if (place == "mounted")
+            ::umount2(encoded.constData(), MNT_DETACH);
+    });
     const QStringList as = shared ? kGroupMember : kNobody;
-    if (const Run probe = runTool({"get", path, "main", "title"}, as); probe.exitCode != 0)
-        QSKIP(qPrintable("the unprivileged user cannot run the tool here: " + probe.err));
+    const Run probe = runTool({"--version"}, as);
+    QVERIFY2(probe.exitCode == 0, qPrintable("the unprivileged user cannot run the tool here: " + probe.err));
     const struct stat before = statOf(path);
     const Run run = runTool({"set", path, "main", "title", "Nosferatu"}, as);
     QVERIFY(setMode(dir.path(), 0700));
 
     QCOMPARE(run.exitCode, written ? 0 : 1);
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), !written);
-    QCOMPARE(dir.readIni(), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
-                                    : fileMode ? kDisc : QByteArray());
+    QCOMPARE(dir.readFile(name), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
+                                         : fileMode ? kDisc : QByteArray());
     // In place or not at all, with its owner, group and mode; no file stays
     // no file (all zero).
     const struct stat after = statOf(path);
@@ -255,52 +278,71 @@ void TestTrevlinIni::permissions()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), fileMode ? 1 : 0);
 }
 
-void TestTrevlinIni::fullDisk_data()
+void TestTrevlinIni::failedWrites_data()
 {
+    QTest::addColumn<bool>("full");  // the disk is full; otherwise its first sync fails
     QTest::addColumn<bool>("inPlace");
     QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("error");  // the system's reason given
 
     // Root writes its own file in a folder it may write: a new file and a
     // rename, which finds no room for even a short value.
-    QTest::newRow("new file and rename") << false << "A longer title";
+    QTest::newRow("full disk, new file and rename") << true << false << "A longer title" << ENOSPC;
     // Nobody's file in root's folder is written in place; the value needs a
     // block more than the file has.
-    QTest::newRow("in place") << true << QString(5000, u'x');
+    QTest::newRow("full disk, in place") << true << true << QString(5000, u'x') << ENOSPC;
+    // The disk could not write the new bytes: the new file goes, or the old
+    // bytes are written again.
+    QTest::newRow("failed sync, new file and rename") << false << false << "Nosferatu" << EIO;
+    QTest::newRow("failed sync, in place") << false << true << "Nosferatu" << EIO;
 }
 
-void TestTrevlinIni::fullDisk()
+void TestTrevlinIni::failedWrites()
 {
-    // A write that finds the disc full says so and leaves the file as it was.
+    // A write that fails says why and leaves the file as it was.
+    QFETCH(bool, full);
     QFETCH(bool, inPlace);
     QFETCH(QString, value);
-    if (!kRoot)
+    QFETCH(int, error);
+    if (full && !kRoot)
         QSKIP("mounting a small tmpfs needs root");
-    if (inPlace && QStandardPaths::findExecutable("setpriv").isEmpty())
+    if (kRoot && inPlace && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
     TempAppFolder dir;
     QVERIFY(setMode(dir.path(), 0755));
     const QString disc = dir.filePath("disc");
     QVERIFY(QDir().mkdir(disc));
-    if (::mount("tmpfs", QFile::encodeName(disc).constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+    if (full && ::mount("tmpfs", QFile::encodeName(disc).constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
         QSKIP(qPrintable("cannot mount a 64 KiB tmpfs: " + QString::fromLocal8Bit(std::strerror(errno))));
-    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(disc).constData(), MNT_DETACH); });
+    const auto unmount = qScopeGuard([&] {
+        if (full)
+            ::umount2(QFile::encodeName(disc).constData(), MNT_DETACH);
+    });
     const QString path = dir.filePath("disc/trevlin.INI");
     dir.writeFile("disc/trevlin.INI", kDisc);
-    if (inPlace)
-        QVERIFY(chownPath(path, 65534, 65534));
-    QFile fill(dir.filePath("disc/fill"));
-    QVERIFY(fill.open(QIODevice::WriteOnly));
-    const QByteArray block(4096, '\0');
-    while (fill.write(block) == block.size() && fill.flush()) {
+    // In place: a file in a folder its writer may not write.
+    if (inPlace && kRoot)
+        QVERIFY(chownPath(path, 65534, 65534));  // nobody's, in root's folder
+    if (inPlace && !kRoot)
+        QVERIFY(setMode(disc, 0555));
+    const auto writable = qScopeGuard([&] { setMode(disc, 0755); });
+    if (full) {
+        QFile fill(dir.filePath("disc/fill"));
+        QVERIFY(fill.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, '\0');
+        while (fill.write(block) == block.size() && fill.flush()) {
+        }
+        QVERIFY(fill.error() != QFileDevice::NoError);  // full
     }
-    QVERIFY(fill.error() != QFileDevice::NoError);  // full
 
-    const Run run = runTool({"set", path, "main", "title", value}, inPlace ? kNobody : QStringList());
+    const Run run = runTool({"set", path, "main", "title", value}, inPlace ? kNobody : QStringList(),
+                            full ? QString() : QStringLiteral(FAILING_SYNC));
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), true);
-    QVERIFY2(run.err.contains(std::strerror(ENOSPC)), run.err.constData());
+    QVERIFY2(run.err.endsWith(std::strerror(error) + "\n"_ba), run.err.constData());
     QCOMPARE(dir.readFile("disc/trevlin.INI"), kDisc);
-    QCOMPARE(QDir(dir.filePath("disc")).entryList(QDir::Files | QDir::Hidden), (QStringList{"fill", "trevlin.INI"}));
+    QCOMPARE(QDir(disc).entryList(QDir::Files | QDir::Hidden),
+             full ? QStringList({"fill", "trevlin.INI"}) : QStringList({"trevlin.INI"}));
 }
 
 void TestTrevlinIni::writersTakeTurns()

@@ -153,6 +153,12 @@ private slots:
         QTest::newRow("150000 lines") << "hints.txt" << QByteArray(150000, '\n')
                                       << QString(100000, QLatin1Char('\n'))
                                              + "[Only the first 100000 lines are shown; the file has 50000 more.]";
+        // A broken line takes four lines of the page, but is one of the file's.
+        QTest::newRow("a long line, then 149999 lines")
+            << "hints.txt" << QByteArray(25000, 'x') + QByteArray(150000, '\n')
+            << "[Next line: 25000 characters, broken into lines of 10000.]\n" + QString(10000, u'x') + '\n'
+                   + QString(10000, u'x') + '\n' + QString(5000, u'x') + QString(99997, u'\n')
+                   + "[Only the first 99997 lines are shown; the file has 50003 more.]";
     }
     void hintsPage()
     {
@@ -179,9 +185,13 @@ private slots:
         QPointer<frmopdicas> form = open();
         QVERIFY(showAndActivate(form));
         QCOMPARE(texts(form), QStringList({"The options.", text, "The questions."}));
+        // On its own tab, as the viewer sees it: a long page lays out only
+        // what is shown.
+        QTabBar *bar = form->tabStrip()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         const QStringList lines = text.split(QLatin1Char('\n'));
         if (std::any_of(lines.begin(), lines.end(), [](const QString &line) { return line.size() > 1000; }))
-            QVERIFY(form->page(1)->horizontalScrollBar()->maximum() > 0); // long lines scroll sideways
+            QTRY_VERIFY(form->page(1)->horizontalScrollBar()->maximum() > 0); // long lines scroll sideways
         else if (text.startsWith(QLatin1String("Cannot open"))) // why not: read whole, without scrolling
             QCOMPARE(form->page(1)->horizontalScrollBar()->maximum(), 0);
         QTest::qWait(50);
