@@ -12,12 +12,21 @@
 # which Linux reads transparently. Nothing is left behind when the image
 # cannot be made: it is written under a temporary name and renamed at the end.
 set -euo pipefail
+unset CDPATH
 
 me=make-disc
 refuse() {
   echo "$me: $*" >&2
   echo "$me: no image was written." >&2
   exit 1
+}
+# The absolute, physical path of a folder an argument names; "./" in front
+# keeps cd from taking a relative name for an option or for "-".
+folder_path() {
+  case $1 in
+    /*) (cd -P -- "$1" && pwd -P) ;;
+    *) (cd -P -- "./$1" && pwd -P) ;;
+  esac
 }
 
 [ $# -eq 4 ] || { echo "usage: make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso" >&2; exit 2; }
@@ -30,7 +39,7 @@ command -v xorriso >/dev/null || refuse "xorriso is not installed (scripts/insta
 # The source folder and its settings file.
 [ -e "$source_arg" ] || refuse "the source folder $source_arg does not exist"
 [ -d "$source_arg" ] || refuse "$source_arg is not a folder"
-source=$(cd "$source_arg" && pwd -P)
+source=$(folder_path "$source_arg") || refuse "the source folder $source_arg cannot be opened"
 settings=$source/trevlin.INI
 if [ ! -f "$settings" ]; then
   other=$(find "$source" -maxdepth 1 -iname trevlin.ini -print -quit)
@@ -47,7 +56,7 @@ esac
 [ -d "$image_arg" ] && refuse "$image_arg is a folder; give the image's file name"
 image_dir=$(dirname -- "$image_arg")
 [ -d "$image_dir" ] || refuse "the folder $image_dir for the image does not exist"
-image_dir=$(cd "$image_dir" && pwd -P)
+image_dir=$(folder_path "$image_dir") || refuse "the folder $image_dir for the image cannot be opened"
 image=$image_dir/$(basename -- "$image_arg")
 case $image_dir/ in
   "$source"/*) refuse "the image would be written into $source, the folder it is made from" ;;
