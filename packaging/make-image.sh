@@ -66,7 +66,13 @@ esac
 # Every file the settings name must be on the disc. Paths are taken from the
 # disc's root, as the program takes them from its working folder; a command
 # line names its program in its first word.
-value() { "$ini_tool" get "$settings" "$1" "$2"; }
+#
+# value SECTION KEY: the value, in $value. A settings file the reader cannot
+# read (unreadable, too large) is refused: it would read as empty.
+value() {
+  value=$("$ini_tool" get "$settings" "$1" "$2") \
+    || refuse "$settings cannot be read (see above); the program would find no settings in it"
+}
 first_word() {
   local line=$1
   line=${line#"${line%%[![:space:]]*}"}
@@ -79,6 +85,7 @@ first_word() {
 }
 missing=()
 outside=()
+not_on_disc=()
 check_path() { # key, path
   local key=$1 path=$2
   [ -n "$path" ] || return 0
@@ -95,18 +102,23 @@ check_program() { # key, command line
   local program
   program=$(first_word "$2")
   case $program in
+    '') ;;
     */*) check_path "$1" "$program" ;;
-    *) ;; # a bare name is looked up on the viewer's PATH
+    # A bare name is looked for beside the program (the disc's root), then
+    # in the folder it was started in, then on the viewer's PATH.
+    *) [ -f "$source/$program" ] || not_on_disc+=("$1: $program") ;;
   esac
 }
 for key in frontcover backcover movie subtitles options hints faq; do
-  check_path "path/$key" "$(value path "$key")"
+  value path "$key"
+  check_path "path/$key" "$value"
 done
 for key in microdvdexe codecs microdvd mediaplayer; do
-  check_program "path/$key" "$(value path "$key")"
+  value path "$key"
+  check_program "path/$key" "$value"
 done
-filter_prefix=$(value path pathfilter)
-[ -n "$filter_prefix" ] && check_program "path/pathfilter" "${filter_prefix}regsvr32"
+value path pathfilter
+[ -n "$value" ] && check_program "path/pathfilter" "${value}regsvr32"
 if [ ${#missing[@]} -gt 0 ]; then
   echo "$me: these files named in $settings are not in $source:" >&2
   printf '  %s\n' "${missing[@]}" >&2
@@ -116,11 +128,15 @@ if [ ${#outside[@]} -gt 0 ]; then
   echo "$me: warning: these paths in the settings file lie outside the disc; the viewer's system must have them:"
   printf '  %s\n' "${outside[@]}"
 fi
+if [ ${#not_on_disc[@]} -gt 0 ]; then
+  echo "$me: warning: these programs named in the settings file are not at the disc's root; the viewer's PATH must have them:"
+  printf '  %s\n' "${not_on_disc[@]}"
+fi
 
 # The disc's name: its title, or the program's name. The volume ID keeps to
 # ISO 9660's letters (32 at most); Joliet and the desktops show the title.
-title=$(value main title)
-[ -n "$title" ] || title=Trevlin
+value main title
+title=${value:-Trevlin}
 volid=$(printf '%s' "$title" | LC_ALL=C tr -c 'A-Za-z0-9' '_' | tr 'a-z' 'A-Z' | sed 's/__*/_/g; s/^_//; s/_$//' | cut -c1-32)
 [ -n "$volid" ] || volid=TREVLIN
 
