@@ -141,10 +141,10 @@ volid=$(printf '%s' "$title" | LC_ALL=C tr -c 'A-Za-z0-9' '_' | tr 'a-z' 'A-Z' |
 [ -n "$volid" ] || volid=TREVLIN
 
 work=$(mktemp -d)
-partial=
+partial_dir=
 cleanup() {
   rm -rf "$work"
-  [ -n "$partial" ] && rm -f "$partial"
+  [ -n "$partial_dir" ] && rm -rf "$partial_dir"
   return 0
 }
 trap cleanup EXIT
@@ -193,9 +193,12 @@ for name in "${program_entries[@]}"; do
   [ -e "$source/$name" ] && replaced+=("$name")
 done
 
-partial=$(mktemp "$image_dir/.$(basename -- "$image").XXXXXX") \
+# The image is written into a folder of its own beside its place, so that no
+# one else can take the name meanwhile: xorriso writes a new image only to a
+# missing (or empty) file.
+partial_dir=$(mktemp -d "$image_dir/.$(basename -- "$image").XXXXXX") \
   || refuse "the image cannot be written in $image_dir"
-rm -f "$partial" # xorriso writes a new image only to an empty or missing file
+partial=$partial_dir/image.iso
 
 args=(-report_about WARNING -return_with SORRY 32 -disk_pattern off -iso_rr_pattern off
       -outdev "$partial" -volid "$volid" -joliet on -compliance joliet_long_names
@@ -218,8 +221,9 @@ fi
 # author's to know.
 grep 'WARNING' "$work/xorriso.log" | sed "s/^/$me: /" || true
 chmod "$(printf '%o' $(( 0666 & ~0$(umask) )))" "$partial"
-mv -f "$partial" "$image"
-partial=
+mv -f -T "$partial" "$image" || refuse "the image could not be put in place as $image"
+rmdir "$partial_dir"
+partial_dir=
 
 size=$(stat -c %s "$image")
 count=$(find "$source" -mindepth 1 | wc -l)
