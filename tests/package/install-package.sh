@@ -217,11 +217,10 @@ echo "ok - elsewhere it asks for the disc folder; Escape ends it with 0 and noth
 
 # --- the disc builder -----------------------------------------------------------
 builder=trevlin-make-disc
-if [ -e "$new/usr/bin/$builder" ]; then
-  out=$(in_root "$builder" /root/demo /root/demo.iso 2>&1); rc=$?
-  [ "$rc" -eq 1 ] && grep -q 'install these packages first' <<<"$out" \
-    || fail "without its tools the disc builder said (status $rc): $out"
-  [ ! -e "$new/root/demo.iso" ] || fail "the disc builder left an image although it refused"
-  echo "ok - without its tools the disc builder names the packages: ${out%%$'\n'*}"
-fi
+[ -e "$new/usr/bin/$builder" ] || fail "the package did not install $builder"
+out=$(in_root "$builder" /root/demo /root/demo.iso 2>&1); rc=$?
+[ "$rc" -eq 1 ] && grep -q 'install these packages first' <<<"$out" \
+  || fail "without its tools the disc builder said (status $rc): $out"
+[ ! -e "$new/root/demo.iso" ] || fail "the disc builder left an image although it refused"
+echo "ok - without its tools the disc builder names the packages: ${out%%$'\n'*}"
 step "done"
