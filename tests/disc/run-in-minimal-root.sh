@@ -43,7 +43,7 @@ cleanup() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   umount -R "$root/media" "$root/mnt" "$root/proc" "$root/dev" "$root/root" "$root/tmp" 2>/dev/null
   [ -n "$fuse" ] && { umount "$work/iso" 2>/dev/null; kill "$fuse" 2>/dev/null; }
-  rm -rf "$work"
+  rm -rf --one-file-system "$work" # never through the image, should it stay mounted
 }
 trap cleanup EXIT
 

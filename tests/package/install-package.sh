@@ -49,8 +49,9 @@ cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
+  # Never through the overlay or the package cache, should one stay mounted.
   umount -R "$new" 2>/dev/null
-  rm -rf "$work"
+  rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 
