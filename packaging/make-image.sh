@@ -12,12 +12,21 @@
 # which Linux reads transparently. Nothing is left behind when the image
 # cannot be made: it is written under a temporary name and renamed at the end.
 set -euo pipefail
+unset CDPATH
 
 me=make-disc
 refuse() {
   echo "$me: $*" >&2
   echo "$me: no image was written." >&2
   exit 1
+}
+# The absolute, physical path of a folder an argument names; "./" in front
+# keeps cd from taking a relative name for an option or for "-".
+folder_path() {
+  case $1 in
+    /*) (cd -P -- "$1" && pwd -P) ;;
+    *) (cd -P -- "./$1" && pwd -P) ;;
+  esac
 }
 
 [ $# -eq 4 ] || { echo "usage: make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso" >&2; exit 2; }
@@ -30,7 +39,7 @@ command -v xorriso >/dev/null || refuse "xorriso is not installed (scripts/insta
 # The source folder and its settings file.
 [ -e "$source_arg" ] || refuse "the source folder $source_arg does not exist"
 [ -d "$source_arg" ] || refuse "$source_arg is not a folder"
-source=$(cd "$source_arg" && pwd -P)
+source=$(folder_path "$source_arg") || refuse "the source folder $source_arg cannot be opened"
 settings=$source/trevlin.INI
 if [ ! -f "$settings" ]; then
   other=$(find "$source" -maxdepth 1 -iname trevlin.ini -print -quit)
@@ -47,7 +56,7 @@ esac
 [ -d "$image_arg" ] && refuse "$image_arg is a folder; give the image's file name"
 image_dir=$(dirname -- "$image_arg")
 [ -d "$image_dir" ] || refuse "the folder $image_dir for the image does not exist"
-image_dir=$(cd "$image_dir" && pwd -P)
+image_dir=$(folder_path "$image_dir") || refuse "the folder $image_dir for the image cannot be opened"
 image=$image_dir/$(basename -- "$image_arg")
 case $image_dir/ in
   "$source"/*) refuse "the image would be written into $source, the folder it is made from" ;;
@@ -57,7 +66,13 @@ esac
 # Every file the settings name must be on the disc. Paths are taken from the
 # disc's root, as the program takes them from its working folder; a command
 # line names its program in its first word.
-value() { "$ini_tool" get "$settings" "$1" "$2"; }
+#
+# value SECTION KEY: the value, in $value. A settings file the reader cannot
+# read (unreadable, too large) is refused: it would read as empty.
+value() {
+  value=$("$ini_tool" get "$settings" "$1" "$2") \
+    || refuse "$settings cannot be read (see above); the program would find no settings in it"
+}
 first_word() {
   local line=$1
   line=${line#"${line%%[![:space:]]*}"}
@@ -70,6 +85,7 @@ first_word() {
 }
 missing=()
 outside=()
+not_on_disc=()
 check_path() { # key, path
   local key=$1 path=$2
   [ -n "$path" ] || return 0
@@ -86,18 +102,23 @@ check_program() { # key, command line
   local program
   program=$(first_word "$2")
   case $program in
+    '') ;;
     */*) check_path "$1" "$program" ;;
-    *) ;; # a bare name is looked up on the viewer's PATH
+    # A bare name is looked for beside the program (the disc's root), then
+    # in the folder it was started in, then on the viewer's PATH.
+    *) [ -f "$source/$program" ] || not_on_disc+=("$1: $program") ;;
   esac
 }
 for key in frontcover backcover movie subtitles options hints faq; do
-  check_path "path/$key" "$(value path "$key")"
+  value path "$key"
+  check_path "path/$key" "$value"
 done
 for key in microdvdexe codecs microdvd mediaplayer; do
-  check_program "path/$key" "$(value path "$key")"
+  value path "$key"
+  check_program "path/$key" "$value"
 done
-filter_prefix=$(value path pathfilter)
-[ -n "$filter_prefix" ] && check_program "path/pathfilter" "${filter_prefix}regsvr32"
+value path pathfilter
+[ -n "$value" ] && check_program "path/pathfilter" "${value}regsvr32"
 if [ ${#missing[@]} -gt 0 ]; then
   echo "$me: these files named in $settings are not in $source:" >&2
   printf '  %s\n' "${missing[@]}" >&2
@@ -107,19 +128,23 @@ if [ ${#outside[@]} -gt 0 ]; then
   echo "$me: warning: these paths in the settings file lie outside the disc; the viewer's system must have them:"
   printf '  %s\n' "${outside[@]}"
 fi
+if [ ${#not_on_disc[@]} -gt 0 ]; then
+  echo "$me: warning: these programs named in the settings file are not at the disc's root; the viewer's PATH must have them:"
+  printf '  %s\n' "${not_on_disc[@]}"
+fi
 
 # The disc's name: its title, or the program's name. The volume ID keeps to
 # ISO 9660's letters (32 at most); Joliet and the desktops show the title.
-title=$(value main title)
-[ -n "$title" ] || title=Trevlin
+value main title
+title=${value:-Trevlin}
 volid=$(printf '%s' "$title" | LC_ALL=C tr -c 'A-Za-z0-9' '_' | tr 'a-z' 'A-Z' | sed 's/__*/_/g; s/^_//; s/_$//' | cut -c1-32)
 [ -n "$volid" ] || volid=TREVLIN
 
 work=$(mktemp -d)
-partial=
+partial_dir=
 cleanup() {
   rm -rf "$work"
-  [ -n "$partial" ] && rm -f "$partial"
+  [ -n "$partial_dir" ] && rm -rf "$partial_dir"
   return 0
 }
 trap cleanup EXIT
@@ -168,9 +193,12 @@ for name in "${program_entries[@]}"; do
   [ -e "$source/$name" ] && replaced+=("$name")
 done
 
-partial=$(mktemp "$image_dir/.$(basename -- "$image").XXXXXX") \
+# The image is written into a folder of its own beside its place, so that no
+# one else can take the name meanwhile: xorriso writes a new image only to a
+# missing (or empty) file.
+partial_dir=$(mktemp -d "$image_dir/.$(basename -- "$image").XXXXXX") \
   || refuse "the image cannot be written in $image_dir"
-rm -f "$partial" # xorriso writes a new image only to an empty or missing file
+partial=$partial_dir/image.iso
 
 args=(-report_about WARNING -return_with SORRY 32 -disk_pattern off -iso_rr_pattern off
       -outdev "$partial" -volid "$volid" -joliet on -compliance joliet_long_names
@@ -193,8 +221,9 @@ fi
 # author's to know.
 grep 'WARNING' "$work/xorriso.log" | sed "s/^/$me: /" || true
 chmod "$(printf '%o' $(( 0666 & ~0$(umask) )))" "$partial"
-mv -f "$partial" "$image"
-partial=
+mv -f -T "$partial" "$image" || refuse "the image could not be put in place as $image"
+rmdir "$partial_dir"
+partial_dir=
 
 size=$(stat -c %s "$image")
 count=$(find "$source" -mindepth 1 | wc -l)

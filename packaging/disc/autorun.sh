@@ -6,7 +6,12 @@
 # marks nothing executable: there the dynamic loader starts the program, and
 # the program is told where its disc is, since it then cannot see its own
 # folder.
-cd "$(dirname -- "$0")" || exit 1
+#
+# The program finds the disc's own Qt and GStreamer through its RUNPATH,
+# which LD_LIBRARY_PATH outranks: a viewer's, pointing at another Qt, would
+# bring that in. CDPATH could send cd elsewhere.
+unset LD_LIBRARY_PATH CDPATH
+cd -- "$(dirname -- "$0")" || exit 1
 disc=$(pwd -P)
 
 if [ "$(uname -m)" != x86_64 ]; then

@@ -65,12 +65,14 @@ int main(int argc, char **argv)
 {
     // Before Qt and GStreamer start: they read where their plugins are then.
     const QString program = platform::programFile();
-    platform::useDiscBundle(QFileInfo(program).absolutePath(),
-                            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    const bool discBundle = platform::useDiscBundle(QFileInfo(program).absolutePath(),
+                                                    QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
 
     // Windows centre themselves, which a Wayland session does not allow a
-    // program to do: there, go through XWayland.
-    if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // program to do: there, go through XWayland. A disc carries Qt's xcb
+    // platform alone, so from a disc that holds whatever platform the
+    // viewer's session names.
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && (discBundle || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);

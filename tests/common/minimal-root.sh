@@ -5,8 +5,8 @@
 #   minimal-root.sh ROOT
 #
 # ROOT is kept between runs (put it under the build folder); it is made again
-# only when it is missing or was left half made. The mirror is the first one
-# of this machine's own apt sources. Exits non-zero with the reason when the
+# only when it is missing or was left half made. The mirror is the one this
+# machine's own apt sources name for the suite's main archive. Exits non-zero with the reason when the
 # root cannot be made (not root, no debootstrap, mirror out of reach).
 set -euo pipefail
 
@@ -32,19 +32,56 @@ fail() { echo "minimal-root: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "must run as root (debootstrap and chroot)"
 command -v debootstrap >/dev/null || fail "debootstrap is not installed (scripts/install-deps installs it)"
 
+# The first URI of a source of type deb whose suites hold the suite itself
+# (not its -security or -updates) and whose components hold main: in a
+# deb822 file (stanzas of fields), or in a one-line list.
+main_archive() { # file
+  case $1 in
+    *.sources) awk -v suite="$suite" '
+      function has(list, word,   n, i, a) { n = split(list, a, " "); for (i = 1; i <= n; i++) if (a[i] == word) return 1; return 0 }
+      BEGIN { RS = ""; FS = "\n" }
+      {
+        delete f; key = ""
+        for (i = 1; i <= NF; i++) {
+          if ($i ~ /^#/) continue
+          if ($i ~ /^[ \t]/ && key != "") { f[key] = f[key] " " $i; continue }
+          if (match($i, /^[A-Za-z0-9-]+:/)) { key = tolower(substr($i, 1, RLENGTH - 1)); f[key] = substr($i, RLENGTH + 1) }
+        }
+        if (has(tolower(f["enabled"]), "no")) next
+        if (has(f["types"], "deb") && has(f["suites"], suite) && has(f["components"], "main")) {
+          split(f["uris"], uris, " "); print uris[1]; exit
+        }
+      }' "$1" ;;
+    *) awk -v suite="$suite" '
+      $1 == "deb" {
+        i = 2
+        if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+        if ($(i + 1) != suite) next
+        for (c = i + 2; c <= NF && $c !~ /^#/; c++) if ($c == "main") { print $i; exit }
+      }' "$1" ;;
+  esac
+}
 mirror=""
-for f in /etc/apt/sources.list.d/*.sources; do
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
   [ -f "$f" ] || continue
-  # The first URIs line of a deb822 file that carries the main archive.
-  mirror=$(awk '/^URIs:/ && !/security/ {print $2; exit}' "$f")
+  mirror=$(main_archive "$f")
   [ -n "$mirror" ] && break
 done
-if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
-  mirror=$(awk '$1 == "deb" && !/security/ {for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) {print $i; exit}}' /etc/apt/sources.list)
-fi
-[ -n "$mirror" ] || fail "no Debian mirror found in this machine's apt sources"
+[ -n "$mirror" ] || fail "no source of Debian $suite's main archive found in this machine's apt sources"
 
-rm -rf "$root"
+# A debootstrap that was killed leaves its mounts (proc, sys) in a half-made
+# root: they go first, and nothing is removed through a mount left over.
+# (The mount table writes a blank as \040 and a backslash as \134.)
+if [ -d "$root" ]; then
+  below=$(realpath -- "$root")/
+  below=${below//\\/\\134}; below=${below// /\\040}
+  mounts_below() { below=$below awk 'index($2, ENVIRON["below"]) == 1 {print $2}' /proc/self/mounts | sort; }
+  while read -r mount; do
+    umount -R "$(printf '%b' "$mount")" 2>/dev/null || true # gone with one above it
+  done < <(mounts_below)
+  [ -z "$(mounts_below)" ] || fail "cannot unmount what is still mounted below $root: $(mounts_below | tr '\n' ' ')"
+fi
+rm -rf --one-file-system "$root"
 log="$root.log"
 echo "minimal-root: debootstrap $suite from $mirror into $root (a few minutes, once)"
 if ! debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$log" 2>&1; then

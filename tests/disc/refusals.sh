@@ -2,7 +2,8 @@
 # The image maker with what an author may hand it, on a stand-in bundle: bad
 # source folders and image paths are refused with the reason and leave no
 # file behind; a good folder comes out as laid out, the author's autorun.inf
-# kept, the program's files from the bundle.
+# kept, the program's files from the bundle, also when its name starts with
+# "-" and CDPATH names a folder of the same name.
 #
 #   refusals.sh MAKE_IMAGE TREVLIN_INI MAKE_DISC
 set -uo pipefail
@@ -16,15 +17,21 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 w=$(mktemp -d)
 trap 'umount "$w/full" 2>/dev/null; rm -rf "$w"' EXIT
 
-mkdir -p "$w/bundle/.trevlin/lib" "$w/good/player" "$w/images" "$w/no-settings" "$w/full"
+good=$w/-good
+mkdir -p "$w/bundle/.trevlin/lib" "$good/player" "$w/images" "$w/no-settings" "$w/full" "$w/huge" \
+         "$w/decoy/-good" "$w/decoy/images"
 printf 'program' >"$w/bundle/trevlin"
 printf 'library' >"$w/bundle/.trevlin/lib/libstandin.so"
 printf 'icon' >"$w/bundle/trevlin.ico"
-printf 'movie' >"$w/good/movie.avi"
-printf '#!/bin/sh\n' >"$w/good/player/play"
-printf '[main]\r\ntitle=Café Noir\r\n[path]\r\nmovie=movie.avi\r\nmicrodvdexe="./player/play" -f\r\n' >"$w/good/trevlin.INI"
-cp -r "$w/good" "$w/missing"
+printf 'movie' >"$good/movie.avi"
+printf '#!/bin/sh\n' >"$good/player/play"
+printf '[main]\r\ntitle=Café Noir\r\n[path]\r\nmovie=movie.avi\r\nmicrodvdexe="./player/play" -f\r\ncodecs=setup /q\r\n' \
+  >"$good/trevlin.INI"
+cp -r "$good" "$w/missing"
 printf '[path]\nmovie=gone.avi\nmicrodvdexe="./player/no player" -f\nfaq=player\n' >"$w/missing/trevlin.INI"
+printf '[main]\ntitle=Decoy\n' >"$w/decoy/-good/trevlin.INI"
+# Larger than the program reads: it would find no settings in it.
+truncate -s 17M "$w/huge/trevlin.INI"
 
 refused() { # case, expected reason, source, image
   local dir before
@@ -43,23 +50,33 @@ refused "files the settings name are missing" "path/movie: gone.avi" "$w/missing
 for line in "path/microdvdexe: ./player/no player" "path/faq: player (a folder, not a file)"; do
   grep -qF "$line" "$w/out" || fail "the list of missing files lacks '$line': $(cat "$w/out")"
 done
-refused "image inside the source" "into $w/good" "$w/good" "$w/good/player/disc.iso"
-mount -t tmpfs -o size=64k tmpfs "$w/full" && refused "full disk" "could not be written" "$w/good" "$w/full/disc.iso"
+refused "settings file too large to read" "trevlin.INI cannot be read" "$w/huge" "$w/images/disc.iso"
+refused "image inside the source" "into $good" "$good" "$good/player/disc.iso"
+if mount -t tmpfs -o size=64k tmpfs "$w/full"; then
+  refused "full disk" "could not be written" "$good" "$w/full/disc.iso"
+else
+  fail "full disk: cannot mount a small tmpfs to fill"
+fi
 
 # A good folder with its own autorun.inf and a stale program; an old image
-# in the way is replaced.
-printf '[autorun]\r\nopen=setup.exe\r\n' >"$w/good/autorun.inf"
-printf 'an old program' >"$w/good/trevlin"
+# in the way is replaced. Named from the folder above, with CDPATH leading
+# to folders of the same names. A program named without a slash that is not
+# at the root is the viewer's to have: a warning, not a refusal.
+printf '[autorun]\r\nopen=setup.exe\r\n' >"$good/autorun.inf"
+printf 'an old program' >"$good/trevlin"
 printf 'an old image' >"$w/images/disc.iso"
-if ! bash "$make_image" "$w/bundle" "$ini_tool" "$w/good" "$w/images/disc.iso" >"$w/out" 2>&1; then
+if ! (cd "$w" && CDPATH=$w/decoy bash "$make_image" "$w/bundle" "$ini_tool" -good images/disc.iso) >"$w/out" 2>&1; then
   fail "a good folder was refused: $(cat "$w/out")"
 else
   grep -q "replaced from the bundle: trevlin" "$w/out" || fail "the replaced program is not mentioned: $(cat "$w/out")"
+  grep -q "not at the disc's root" "$w/out" && grep -qx '  path/codecs: setup' "$w/out" \
+    || fail "no warning of a program that is not on the disc: $(cat "$w/out")"
   [ "$(ls -A "$w/images")" = disc.iso ] || fail "files besides the image: $(ls -A "$w/images")"
+  [ -z "$(ls -A "$w/decoy/images")" ] || fail "the image went where CDPATH leads: $(ls -A "$w/decoy/images")"
   osirrox -indev "$w/images/disc.iso" -extract / "$w/x" >/dev/null 2>&1 || fail "the image cannot be read"
-  cmp -s "$w/good/autorun.inf" "$w/x/autorun.inf" || fail "the author's autorun.inf was not kept"
+  cmp -s "$good/autorun.inf" "$w/x/autorun.inf" || fail "the author's autorun.inf was not kept"
   cmp -s "$w/bundle/trevlin" "$w/x/trevlin" || fail "the program is not the bundle's"
-  cmp -s "$w/good/movie.avi" "$w/x/movie.avi" || fail "the movie is not the folder's"
+  cmp -s "$good/movie.avi" "$w/x/movie.avi" || fail "the movie is not the folder's"
   grep -qx 'Name=Café Noir' "$w/x/.xdg-volume-info" || fail ".xdg-volume-info does not carry the title"
 fi
 

@@ -5,12 +5,13 @@
 #   run-in-minimal-root.sh IMAGE ROOT SCREENSHOTS MINIMAL_ROOT_SCRIPT
 #
 #  1. The image, mounted read-only (fuseiso) at the root's /media: ./trevlin
-#     started there directly with an empty environment shows the main window;
-#     Ctrl+L plays the movie in the internal player; four seconds later the
-#     program is alive, and every Qt and GStreamer file it has mapped comes
-#     from the disc.
+#     started there directly with an empty environment, but for a session's
+#     QT_QPA_PLATFORM=wayland, shows the main window on X; Ctrl+L plays the
+#     movie in the internal player; four seconds later the program is alive,
+#     and every Qt and GStreamer file it has mapped comes from the disc.
 #  2. The disc copied to a folder that keeps no exec bits (as a FAT stick
-#     is mounted): autorun.sh, run through /bin/sh, starts the program through
+#     is mounted): autorun.sh, run through /bin/sh with LD_LIBRARY_PATH
+#     naming a folder with another (broken) Qt, starts the program through
 #     the dynamic loader; it finds its settings and its bundle, and plays.
 #
 # Everything runs in a mount namespace of its own: the mounts go away with
@@ -42,7 +43,7 @@ cleanup() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   umount -R "$root/media" "$root/mnt" "$root/proc" "$root/dev" "$root/root" "$root/tmp" 2>/dev/null
   [ -n "$fuse" ] && { umount "$work/iso" 2>/dev/null; kill "$fuse" 2>/dev/null; }
-  rm -rf "$work"
+  rm -rf --one-file-system "$work" # never through the image, should it stay mounted
 }
 trap cleanup EXIT
 
@@ -117,20 +118,23 @@ stop_app() {
 }
 
 # 1. Straight from the read-only image, with an empty environment.
-chroot "$root" env -i HOME=/root DISPLAY="$display" sh -c 'cd /media && exec ./trevlin' >"$work/app.log" 2>&1 &
+chroot "$root" env -i HOME=/root DISPLAY="$display" QT_QPA_PLATFORM=wayland sh -c 'cd /media && exec ./trevlin' \
+  >"$work/app.log" 2>&1 &
 app=$!
 wait_main_window || fail "the main window did not appear: $(tail -n 5 "$work/app.log")"
 sleep 1
 import -window root "$shots/disc-main-window.png" 2>/dev/null
 play_and_check "$root/media" disc-player.png
 stop_app
-echo "ok - from the read-only image without Qt: main window, Ctrl+L plays, Qt and GStreamer all from the disc"
+echo "ok - from the read-only image without Qt (QT_QPA_PLATFORM=wayland): main window, Ctrl+L plays, Qt and GStreamer all from the disc"
 
 # 2. As from a FAT stick: nothing is executable.
 mount -t tmpfs tmpfs "$root/mnt" || fail "cannot mount a folder for the stick"
 cp -r "$work/iso/." "$root/mnt/" || fail "cannot copy the disc"
 find "$root/mnt" -type f -exec chmod a-x {} +
-chroot "$root" env -i HOME=/root DISPLAY="$display" sh -c 'cd /mnt && exec sh autorun.sh' >"$work/app.log" 2>&1 &
+mkdir -p "$root/tmp/other-qt" && printf 'not a library' >"$root/tmp/other-qt/libQt6Core.so.6"
+chroot "$root" env -i HOME=/root DISPLAY="$display" QT_QPA_PLATFORM=wayland LD_LIBRARY_PATH=/tmp/other-qt \
+  sh -c 'cd /mnt && exec sh autorun.sh' >"$work/app.log" 2>&1 &
 app=$!
 wait_main_window || fail "autorun.sh on a stick without exec bits did not bring up the main window: $(tail -n 5 "$work/app.log")"
 case $(readlink "/proc/$app/exe") in
@@ -139,4 +143,4 @@ case $(readlink "/proc/$app/exe") in
 esac
 play_and_check "$root/mnt" disc-stick-player.png
 stop_app
-echo "ok - from a stick without exec bits: autorun.sh starts it through the loader, it finds its disc and plays"
+echo "ok - from a stick without exec bits, with another Qt on LD_LIBRARY_PATH: autorun.sh starts it through the loader, it finds its disc and plays"
