@@ -62,7 +62,7 @@ if chroot "$root" sh -c 'dpkg -l | grep -qiE "^ii +(libqt|qt6|libgstreamer|gstre
 fi
 
 # A display of our own; the root reaches it through X's abstract socket.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"

@@ -91,7 +91,7 @@ in_root trevlin-ini set /root/scratch.INI main title "Café Noir" || fail "trevl
 echo "ok - trevlin-ini: $version; get and set work in the root"
 
 # --- the program under Xvfb -----------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
