@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QPalette>
 
+#include "assets/decodedpictures.h"
 #include "platform/twips.h"
 
 static void initAssets()
@@ -119,14 +120,20 @@ QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, 
 
 QPixmap picture(const QString &name)
 {
+    // The icons are compiled in decoded; the other pictures are files.
+    for (int i = 0; i < assets::decodedPictureCount; ++i) {
+        const assets::DecodedPicture &decoded = assets::decodedPictures[i];
+        if (name == QLatin1String(decoded.name))
+            return QPixmap::fromImage(QImage(decoded.pixels, decoded.width, decoded.height, decoded.bytesPerLine,
+                                             QImage::Format(decoded.format)));
+    }
     ensureResources();
     return QPixmap(name);
 }
 
 QIcon windowIcon()
 {
-    ensureResources();
-    return QIcon(QStringLiteral(":/trevlin/icon.png"));
+    return QIcon(picture(QStringLiteral(":/trevlin/icon.png")));
 }
 
 } // namespace widgets
