@@ -1,7 +1,6 @@
 #include "widgets/designstyle.h"
 
 #include <QFontDatabase>
-#include <QHash>
 #include <QLabel>
 #include <QSet>
 #include <QPalette>
@@ -43,25 +42,21 @@ const QStringList &standIns()
 // and style) the first time each font is used.
 QString installedFace(const QString &family)
 {
-    static QHash<QString, QString> chosen; // the windows are made on one thread
-    const auto known = chosen.constFind(family);
-    if (known != chosen.cend())
-        return *known;
-    QSet<QString> installed;
-    for (const QString &name : QFontDatabase::families()) {
-        // A face offered by more than one foundry is listed as "Face [Foundry]".
-        const qsizetype foundry = name.indexOf(QLatin1String(" ["));
-        installed.insert((foundry < 0 ? name : name.left(foundry)).toCaseFolded());
-    }
-    QString face = family;
-    for (const QString &candidate : QStringList{family} + standIns()) {
-        if (installed.contains(candidate.toCaseFolded())) {
-            face = candidate;
-            break;
+    // The windows are made on one thread, after the font database is there.
+    static const QSet<QString> installed = [] {
+        QSet<QString> faces;
+        for (const QString &name : QFontDatabase::families()) {
+            // A face offered by more than one foundry is listed as "Face [Foundry]".
+            const qsizetype foundry = name.indexOf(QLatin1String(" ["));
+            faces.insert((foundry < 0 ? name : name.left(foundry)).toCaseFolded());
         }
+        return faces;
+    }();
+    for (const QString &candidate : QStringList{family} + standIns()) {
+        if (installed.contains(candidate.toCaseFolded()))
+            return candidate;
     }
-    chosen.insert(family, face);
-    return face;
+    return family;
 }
 
 } // namespace
