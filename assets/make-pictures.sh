@@ -140,13 +140,15 @@ convert -size 32x32 xc:none \
     -fill "$GOLD" -draw "circle 16,16 16,14" \
     $PNG toolbar/spare.png
 
-# Tabs, 16 x 16.
+# Tabs, 16 x 16. The cover tab's icon is stored with an alpha channel: Qt
+# reads a 16-bit picture whose transparent pixels are given by a colour key
+# (what ImageMagick writes for it by itself) with those pixels undefined.
 convert -size 16x16 xc:none \
     -fill '#6b4a2b' -draw "rectangle 0,2 15,13" \
     -fill '#9fd3ff' -draw "rectangle 2,4 13,11" \
     -fill '#3c9a3c' -draw "polygon 2,11 6,6 9,9 11,7 13,11" \
     -fill '#ffd23a' -draw "circle 11,6 11,5" \
-    $PNG tabs/cover.png
+    -define png:color-type=6 $PNG tabs/cover.png
 
 convert -size 16x16 xc:none \
     -fill '#707070' -draw "rectangle 1,3 14,3 rectangle 1,8 14,8 rectangle 1,13 14,13" \

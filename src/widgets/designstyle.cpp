@@ -1,8 +1,11 @@
 #include "widgets/designstyle.h"
 
+#include <QFontDatabase>
 #include <QLabel>
+#include <QSet>
 #include <QPalette>
 
+#include "assets/decodedpictures.h"
 #include "platform/twips.h"
 
 static void initAssets()
@@ -22,26 +25,54 @@ void ensureResources()
     Q_UNUSED(done);
 }
 
+// The design's faces are Windows faces; where one is not installed, these
+// stand in, the first installed one: Liberation Sans is Arial's metric twin.
+const QStringList &standIns()
+{
+    static const QStringList faces{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                   QStringLiteral("DejaVu Sans")};
+    return faces;
+}
+
+// The installed face that shows `family`: the face itself where it is
+// installed, else the first installed stand-in, else `family` (the font
+// database then finds one of its own). A font asked for by an installed
+// face's name is found at once, where a face that is not installed costs the
+// font database a search for replacements (a fontconfig query for each face
+// and style) the first time each font is used.
+QString installedFace(const QString &family)
+{
+    // The windows are made on one thread, after the font database is there.
+    static const QSet<QString> installed = [] {
+        QSet<QString> faces;
+        for (const QString &name : QFontDatabase::families()) {
+            // A face offered by more than one foundry is listed as "Face [Foundry]".
+            const qsizetype foundry = name.indexOf(QLatin1String(" ["));
+            faces.insert((foundry < 0 ? name : name.left(foundry)).toCaseFolded());
+        }
+        return faces;
+    }();
+    for (const QString &candidate : QStringList{family} + standIns()) {
+        if (installed.contains(candidate.toCaseFolded()))
+            return candidate;
+    }
+    return family;
+}
+
 } // namespace
 
 QFont designFont(const QString &family, double pointSize, bool bold, bool italic)
 {
-    static const bool substituted = [] {
-        const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                               QStringLiteral("DejaVu Sans")};
-        QFont::insertSubstitutions(QStringLiteral("Arial"), sans);
-        QFont::insertSubstitutions(QStringLiteral("Arial Black"), sans);
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sans);
-        return true;
-    }();
-    Q_UNUSED(substituted);
-
-    QFont font(family);
+    // Characters the face lacks are looked for in the stand-ins first.
+    QStringList faces = standIns();
+    faces.prepend(installedFace(family));
+    faces.removeDuplicates();
+    QFont font;
+    font.setFamilies(faces);
     font.setPointSizeF(pointSize);
     font.setItalic(italic);
     // Arial Black is a face of black weight; asking for that weight keeps it
-    // heavy where a stand-in serves (without asking the font database, whose
-    // first look-up would slow the start).
+    // heavy where a stand-in serves.
     if (family == QLatin1String("Arial Black"))
         font.setWeight(QFont::Black);
     else if (bold)
@@ -84,14 +115,20 @@ QLabel *makePicture(QWidget *parent, const char *name, const QString &resource, 
 
 QPixmap picture(const QString &name)
 {
+    // The icons are compiled in decoded; the other pictures are files.
+    for (int i = 0; i < assets::decodedPictureCount; ++i) {
+        const assets::DecodedPicture &decoded = assets::decodedPictures[i];
+        if (name == QLatin1String(decoded.name))
+            return QPixmap::fromImage(QImage(decoded.pixels, decoded.width, decoded.height, decoded.bytesPerLine,
+                                             QImage::Format(decoded.format)));
+    }
     ensureResources();
     return QPixmap(name);
 }
 
 QIcon windowIcon()
 {
-    ensureResources();
-    return QIcon(QStringLiteral(":/trevlin/icon.png"));
+    return QIcon(picture(QStringLiteral(":/trevlin/icon.png")));
 }
 
 } // namespace widgets
