@@ -97,6 +97,19 @@ QString discFolder()
     return applicationFolder();
 }
 
+// How a folder is named to the user. A disc folder whose name is not valid
+// text is reached through the system's name for the working folder; the
+// user is shown its own name instead, with what is no text as U+FFFD.
+QString shownFolder(const QString &folder)
+{
+    if (folder == QLatin1String("/proc/self/cwd")) {
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (!real.isEmpty())
+            return real;
+    }
+    return folder;
+}
+
 // The folders a bare name is looked for in, in order, each once.
 struct SearchFolder
 {
@@ -116,7 +129,7 @@ QList<SearchFolder> searchFolders()
         folders.append({folder, described});
     };
     const QString disc = tidyPath(discFolder());
-    add(disc, QStringLiteral("the disc folder (%1)").arg(disc));
+    add(disc, QStringLiteral("the disc folder (%1)").arg(shownFolder(disc)));
     // Only absolute folders: an empty or relative element of PATH means the
     // folder the program was started in, which is never searched.
     const QStringList path = qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
@@ -145,7 +158,7 @@ ProgramLookup findBareName(const QString &name)
     QString firstUnsuitable;
     Suitability why = Suitability::Missing;
     for (const SearchFolder &f : folders) {
-        searched << f.folder;
+        searched << shownFolder(f.folder);
         const QString candidate = tidyPath(joinFolder(f.folder, name, QDir::separator()));
         const Suitability s = suitabilityOf(candidate);
         if (s == Suitability::Runs)
@@ -254,7 +267,10 @@ ProgramLookup findProgram(const QString &name)
     const Suitability s = suitabilityOf(file);
     if (s == Suitability::Runs)
         return {file, {}};
-    const QString tail = QDir::isAbsolutePath(name) ? QString() : QStringLiteral(" (from the disc folder: %1)").arg(file);
+    const QString tail = QDir::isAbsolutePath(name)
+                             ? QString()
+                             : QStringLiteral(" (from the disc folder: %1)")
+                                   .arg(tidyPath(joinFolder(shownFolder(discFolder()), name, QDir::separator())));
     return {{}, unsuitable(s, name, tail)};
 }
 
