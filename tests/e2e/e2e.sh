@@ -8,7 +8,8 @@
 #     PATH, the program works in its disc folder and uses the disc's own:
 #     Install Codecs (Ctrl+I) starts the disc's setup with its arguments,
 #     Install MicroDVD (Ctrl+M) the disc's installers/demo-install, the
-#     cover shown is the disc's, and the menu stays.
+#     cover shown is the disc's, and the menu stays. Given a disc folder
+#     whose name holds a byte that is not UTF-8, it works there the same.
 #  4. Nothing of the media stack (Qt Multimedia, GStreamer, PulseAudio) is
 #     mapped while the menu shows; the Internal Player (Ctrl+L) loads its
 #     module, which brings them in, and plays the movie.
@@ -144,6 +145,25 @@ sleep 0.5
 [ -e "$work/planted.txt" ] && fail "a program planted in the start folder ran: $(cat "$work/planted.txt")"
 kill -0 "$app" 2>/dev/null || fail "the program ended after Install Codecs"
 echo "ok - started from another folder, the program uses the disc's programs and cover, never the start folder's"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# A disc folder's name is bytes: one that is no UTF-8 is opened all the same.
+odd=$work/$(printf 'disc\377 x')
+mkdir -p "$odd"
+cp "$recorder" "$odd/setup"
+printf '[main]\r\ntitle=End to end\r\n[path]\r\ncodecs=setup /odd\r\n' >"$odd/trevlin.INI"
+rm -f "$work/codecs.txt"
+(cd "$work/elsewhere" && exec "$work/disc3/trevlin" "$odd") &
+app=$!
+wait_main_window >/dev/null ||
+  fail "no main window for a folder whose name is not UTF-8$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+sleep 1
+[ "$(readlink "/proc/$app/cwd")" = "$odd" ] || fail "given a folder whose name is not UTF-8, the program works in $(readlink "/proc/$app/cwd")"
+press_key ctrl+i
+for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break; sleep 0.25; done
+[ "$(cat "$work/codecs.txt" 2>/dev/null)" = "$(printf 'BEGIN\n/odd\nEND')" ] ||
+  fail "in a folder whose name is not UTF-8 the disc's setup got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+echo "ok - a disc folder whose name is not UTF-8 is opened, its settings read and its programs started"
 kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
 
 # What of the media stack the program has mapped, one file a line.
