@@ -64,8 +64,8 @@ esac
 [ -w "$image_dir" ] || refuse "the image cannot be written in $image_dir (not writable)"
 
 # Every file the settings name must be on the disc. Paths are taken from the
-# disc's root, as the program takes them from its working folder; a command
-# line names its program in its first word.
+# disc's root, as the program takes them from its disc folder; a command line
+# names its program in its first words (see program_of).
 #
 # value SECTION KEY: the value, in $value. A settings file the reader cannot
 # read (unreadable, too large) is refused: it would read as empty.
@@ -73,45 +73,84 @@ value() {
   value=$("$ini_tool" get "$settings" "$1" "$2") \
     || refuse "$settings cannot be read (see above); the program would find no settings in it"
 }
-first_word() {
-  local line=$1
-  line=${line#"${line%%[![:space:]]*}"}
-  if [ "${line:0:1}" = '"' ]; then
-    line=${line:1}
-    printf '%s' "${line%%\"*}"
-  else
-    printf '%s' "${line%%[[:space:]]*}"
-  fi
+# True when a relative path leads out of the folder it is taken from
+# ("../x", "a/../../x"): on the viewer's machine that is outside the disc.
+leads_out() {
+  local depth=0 part rest=$1/
+  while [ -n "$rest" ]; do
+    part=${rest%%/*}
+    rest=${rest#*/}
+    case $part in
+      ''|.) ;;
+      ..) depth=$((depth - 1)); [ "$depth" -ge 0 ] || return 0 ;;
+      *) depth=$((depth + 1)) ;;
+    esac
+  done
+  return 1
 }
 missing=()
+leaving=()
 outside=()
 not_on_disc=()
-check_path() { # key, path
+# A file the disc's windows open: it must be in the source folder, named so
+# that the viewer's machine finds it there.
+check_file() { # key, path
   local key=$1 path=$2
   [ -n "$path" ] || return 0
   case $path in
-    /*) outside+=("$key: $path"); return 0 ;;
+    /*) leaving+=("$key: $path (an absolute path: the viewer's machine does not have it)"); return 0 ;;
   esac
-  if [ -d "$source/$path" ]; then
+  if leads_out "$path"; then
+    leaving+=("$key: $path (leads out of the disc's folder)")
+  elif [ -d "$source/$path" ]; then
     missing+=("$key: $path (a folder, not a file)")
   elif [ ! -f "$source/$path" ]; then
     missing+=("$key: $path")
   fi
 }
+# The program a command line names, in $program, as the program reads the
+# line: a quoted first word is the name; otherwise, when the first word names
+# no file on the disc, the following words are joined to it one at a time,
+# with the blanks between them, until they do ("./My Player/play -f"). When
+# none does, the first word.
+program_of() {
+  local line=$1 rest candidate
+  line=${line#"${line%%[![:space:]]*}"}
+  if [ "${line:0:1}" = '"' ]; then
+    line=${line:1}
+    program=${line%%\"*}
+    return 0
+  fi
+  program=${line%%[[:space:]]*}
+  rest=${line#"$program"}
+  candidate=$program
+  case $program in /*) return 0 ;; esac
+  while :; do
+    [ -f "$source/$candidate" ] && ! leads_out "$candidate" && { program=$candidate; return 0; }
+    [ -n "$rest" ] || return 0
+    local blanks=${rest%%[![:space:]]*}
+    rest=${rest#"$blanks"}
+    [ -n "$rest" ] || return 0
+    local word=${rest%%[[:space:]]*}
+    rest=${rest#"$word"}
+    candidate=$candidate$blanks$word
+  done
+}
 check_program() { # key, command line
-  local program
-  program=$(first_word "$2")
+  program_of "$2"
   case $program in
     '') ;;
-    */*) check_path "$1" "$program" ;;
-    # A bare name is looked for beside the program (the disc's root), then
-    # in the folder it was started in, then on the viewer's PATH.
+    # A program the viewer's system must have: only said.
+    /*) outside+=("$1: $program") ;;
+    */*) check_file "$1" "$program" ;;
+    # A bare name is looked for in the disc's folder, then on the viewer's
+    # PATH.
     *) [ -f "$source/$program" ] || not_on_disc+=("$1: $program") ;;
   esac
 }
 for key in frontcover backcover movie subtitles options hints faq; do
   value path "$key"
-  check_path "path/$key" "$value"
+  check_file "path/$key" "$value"
 done
 for key in microdvdexe codecs microdvd mediaplayer; do
   value path "$key"
@@ -119,13 +158,19 @@ for key in microdvdexe codecs microdvd mediaplayer; do
 done
 value path pathfilter
 [ -n "$value" ] && check_program "path/pathfilter" "${value}regsvr32"
+if [ ${#leaving[@]} -gt 0 ]; then
+  echo "$me: these paths in $settings cannot be on the viewer's machine; name them from the disc's folder:" >&2
+  printf '  %s\n' "${leaving[@]}" >&2
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "$me: these files named in $settings are not in $source:" >&2
   printf '  %s\n' "${missing[@]}" >&2
+fi
+if [ ${#leaving[@]} -gt 0 ] || [ ${#missing[@]} -gt 0 ]; then
   refuse "put them on the disc or change the settings file"
 fi
 if [ ${#outside[@]} -gt 0 ]; then
-  echo "$me: warning: these paths in the settings file lie outside the disc; the viewer's system must have them:"
+  echo "$me: warning: these programs named in the settings file lie outside the disc; the viewer's system must have them:"
   printf '  %s\n' "${outside[@]}"
 fi
 if [ ${#not_on_disc[@]} -gt 0 ]; then
@@ -226,7 +271,8 @@ rmdir "$partial_dir"
 partial_dir=
 
 size=$(stat -c %s "$image")
-count=$(find "$source" -mindepth 1 | wc -l)
+# Counted by entry: a name may hold a line break.
+count=$(find "$source" -mindepth 1 -printf . | wc -c)
 echo "$me: the disc's files: $count entries from $source, as laid out"
 echo "$me: the program: ${program_entries[*]} (from $bundle)"
 [ ${#replaced[@]} -gt 0 ] && echo "$me: replaced from the bundle: ${replaced[*]}"

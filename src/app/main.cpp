@@ -3,9 +3,11 @@
 //   trevlin [DISC_FOLDER]
 //
 // Without an argument the disc is the program's own folder. With one, the
-// disc is DISC_FOLDER: its trevlin.INI is used, and it becomes the working
-// folder, so relative paths in the settings file are taken from the disc as
-// when the disc's autorun starts the program there.
+// disc is DISC_FOLDER: its trevlin.INI is used. Either way the disc folder
+// becomes the working folder, whatever folder the program was started from,
+// so relative paths in the settings file are taken from the disc as when the
+// disc's autorun starts the program there, and nothing planted in the start
+// folder is ever used.
 //
 // A disc made for viewers without Qt carries the program's own Qt and
 // GStreamer in .trevlin beside it; the program then uses those alone.
@@ -20,11 +22,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstdio>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -37,25 +44,74 @@ int refuseToStart(const QString &text)
     return 2;
 }
 
+// The program's arguments as the system gave them (Qt has already removed
+// its own options): a folder's name need not be valid UTF-8.
+QList<QByteArray> nativeArguments(int argc, char **argv)
+{
+    QList<QByteArray> native;
+#ifdef Q_OS_UNIX
+    for (int i = 1; i < argc; ++i)
+        native << QByteArray(argv[i]);
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+#endif
+    return native;
+}
+
+bool discFolderEntered = false;
+
 // Takes the disc folder from the command line (Qt has already removed its own
-// options). Answers the exit code when the program must not go on.
-std::optional<int> useDiscFolder(const QStringList &arguments)
+// options); `native` holds the same arguments' bytes, when known. Answers the
+// exit code when the program must not go on.
+std::optional<int> useDiscFolder(const QStringList &arguments, const QList<QByteArray> &native = {})
 {
     if (arguments.isEmpty())
         return std::nullopt;
     if (arguments.size() > 1 || arguments.first().startsWith(QLatin1Char('-')))
         return refuseToStart(QStringLiteral("Usage: trevlin [DISC_FOLDER]\n\nUnexpected argument: %1")
                                  .arg(arguments.size() > 1 ? arguments.at(1) : arguments.first()));
-    const QFileInfo folder(arguments.first());
-    if (!folder.exists())
+    const QByteArray folder = native.size() == arguments.size() ? native.first() : QFile::encodeName(arguments.first());
+    const GivenFolder kind = givenFolderKind(folder);
+    if (kind == GivenFolder::Missing)
         return refuseToStart(QStringLiteral("The disc folder \"%1\" does not exist.").arg(arguments.first()));
-    if (!folder.isDir())
+    if (kind == GivenFolder::NotAFolder)
         return refuseToStart(QStringLiteral("\"%1\" is not a folder: give the folder that holds the disc's "
                                             "trevlin.INI.").arg(arguments.first()));
-    const QString path = folder.canonicalFilePath();
-    if (!QDir::setCurrent(path))
-        return refuseToStart(QStringLiteral("The disc folder \"%1\" cannot be opened.").arg(arguments.first()));
+    QString reason;
+    const QString path = enterDiscFolder(folder, &reason);
+    if (path.isEmpty())
+        return refuseToStart(QStringLiteral("The disc folder \"%1\" cannot be opened: %2.").arg(arguments.first(), reason));
     platform::setApplicationFolder(QDir::toNativeSeparators(path));
+    discFolderEntered = true;
+    return std::nullopt;
+}
+
+// Without a disc folder given, the disc is the program's own folder, and the
+// program works there. Its name as text may have lost bytes that are not
+// UTF-8: the program's own file, as the system names it, then says which
+// folder it is.
+std::optional<int> useOwnFolder()
+{
+    const QString own = platform::applicationFolder();
+    QString reason;
+    QString path = enterDiscFolder(QFile::encodeName(own), &reason);
+    if (path == QLatin1String("/proc/self/cwd"))
+        platform::setApplicationFolder(path);
+#ifdef Q_OS_UNIX
+    if (path.isEmpty()) {
+        QByteArray exe(4096, Qt::Uninitialized);
+        const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+        if (n > 0 && n < exe.size()) {
+            exe.truncate(n);
+            const QByteArray folder = exe.left(qMax<qsizetype>(exe.lastIndexOf('/'), 1));
+            if (QFile::decodeName(folder) == own && !(path = enterDiscFolder(folder, &reason)).isEmpty())
+                platform::setApplicationFolder(path);
+        }
+    }
+#endif
+    if (path.isEmpty())
+        return refuseToStart(QStringLiteral("The program's folder \"%1\" cannot be opened: %2.").arg(own, reason));
     return std::nullopt;
 }
 
@@ -85,7 +141,7 @@ int main(int argc, char **argv)
     if (program != QCoreApplication::applicationFilePath())
         platform::setApplicationFolder(QDir::toNativeSeparators(QFileInfo(program).absolutePath()));
 
-    if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1)))
+    if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1), nativeArguments(argc, argv)))
         return *refused;
     // Installed (in the bin folder the install rules put it in), the program
     // has no disc beside it: without a folder it takes the current folder
@@ -98,6 +154,9 @@ int main(int argc, char **argv)
         if (const std::optional<int> refused = useDiscFolder({disc}))
             return *refused;
     }
+    if (!discFolderEntered)
+        if (const std::optional<int> refused = useOwnFolder())
+            return *refused;
 
     platform::FormHolder<frmprincipal> mainWindow;
     auto *splash = new frmSplash([&mainWindow]() -> QWidget * { return mainWindow.get(); });

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <memory>
+#include <optional>
 #include <string>
 
 #ifdef Q_OS_WIN
@@ -66,6 +67,49 @@ StartResult unsuitable(Suitability why, const QString &file, const QString &tail
     return failure(StartProblem::NotFound, name + QStringLiteral(" does not exist") + tail + QLatin1Char('.'), searched);
 }
 
+// `path` without "." components and doubled separators: "/disc/./afolder"
+// is shown, and started, as "/disc/afolder". ".." stays, since through a
+// symbolic link it does not simply undo the folder before it.
+QString tidyPath(const QString &path)
+{
+    const QChar sep = QLatin1Char('/');
+    const QString plain = QDir::fromNativeSeparators(path);
+    QStringList parts = plain.split(sep);
+    QStringList kept;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        const bool first = i == 0, last = i == parts.size() - 1;
+        if (part == QLatin1String(".") && !(first && last))
+            continue;
+        if (part.isEmpty() && !first && !last)
+            continue;
+        kept << part;
+    }
+    QString tidy = kept.join(sep);
+    if (tidy.isEmpty())
+        tidy = plain.startsWith(sep) ? QString(sep) : QStringLiteral(".");
+    return QDir::toNativeSeparators(tidy);
+}
+
+// The disc folder: the folder relative names in the settings file mean.
+QString discFolder()
+{
+    return applicationFolder();
+}
+
+// How a folder is named to the user. A disc folder whose name is not valid
+// text is reached through the system's name for the working folder; the
+// user is shown its own name instead, with what is no text as U+FFFD.
+QString shownFolder(const QString &folder)
+{
+    if (folder == QLatin1String("/proc/self/cwd")) {
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (!real.isEmpty())
+            return real;
+    }
+    return folder;
+}
+
 // The folders a bare name is looked for in, in order, each once.
 struct SearchFolder
 {
@@ -78,23 +122,20 @@ QList<SearchFolder> searchFolders()
     QList<SearchFolder> folders;
     QStringList seen;
     auto add = [&](const QString &folder, const QString &described) {
-        if (folder.isEmpty())
-            return;
-        const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+        const QString key = QDir::cleanPath(QDir::fromNativeSeparators(folder));
         if (seen.contains(key))
             return;
         seen << key;
         folders.append({folder, described});
     };
-    const QString app = applicationFolder(), start = QDir::toNativeSeparators(QDir::currentPath());
-    const bool same = QDir::cleanPath(QDir::current().absoluteFilePath(app)) == QDir::cleanPath(QDir::currentPath());
-    add(app, same ? QStringLiteral("the application folder, also the start folder (%1)").arg(app)
-                  : QStringLiteral("the application folder (%1)").arg(app));
-    add(start, QStringLiteral("the start folder (%1)").arg(start));
-    // An empty element of PATH stands for the start folder, already searched.
+    const QString disc = tidyPath(discFolder());
+    add(disc, QStringLiteral("the disc folder (%1)").arg(shownFolder(disc)));
+    // Only absolute folders: an empty or relative element of PATH means the
+    // folder the program was started in, which is never searched.
     const QStringList path = qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
     for (const QString &folder : path)
-        add(folder, QStringLiteral("the folders of PATH"));
+        if (QDir::isAbsolutePath(folder))
+            add(folder, QStringLiteral("the folders of PATH"));
     return folders;
 }
 
@@ -117,8 +158,8 @@ ProgramLookup findBareName(const QString &name)
     QString firstUnsuitable;
     Suitability why = Suitability::Missing;
     for (const SearchFolder &f : folders) {
-        searched << f.folder;
-        const QString candidate = QDir::toNativeSeparators(QDir(f.folder).filePath(name));
+        searched << shownFolder(f.folder);
+        const QString candidate = tidyPath(joinFolder(f.folder, name, QDir::separator()));
         const Suitability s = suitabilityOf(candidate);
         if (s == Suitability::Runs)
             return {candidate, {}};
@@ -133,6 +174,53 @@ ProgramLookup findBareName(const QString &name)
                                QStringLiteral(", and no other \"%1\" was found in %2").arg(name, places), searched)};
     return {{}, failure(StartProblem::NotFound, QStringLiteral("No program \"%1\" was found in %2.").arg(name, places),
                         searched)};
+}
+
+// The words of a command line as QProcess::splitCommand finds them (blanks
+// separate, double quotes group, three quotes in a row are one quote), each
+// with the blanks that stood before it.
+struct Word
+{
+    QString text;
+    QString blanksBefore;
+};
+
+QList<Word> splitWords(const QString &command)
+{
+    QList<Word> words;
+    QString text, blanks;
+    bool inWord = false, inQuote = false;
+    int quotes = 0;
+    for (const QChar c : command) {
+        if (c == QLatin1Char('"')) {
+            inWord = true;
+            if (++quotes == 3) {
+                quotes = 0;
+                text += c;
+            }
+            continue;
+        }
+        if (quotes) {
+            if (quotes == 1)
+                inQuote = !inQuote;
+            quotes = 0;
+        }
+        if (!inQuote && c.isSpace()) {
+            if (!text.isEmpty())
+                words.append({text, blanks});
+            if (!text.isEmpty() || inWord)
+                blanks.clear();
+            text.clear();
+            inWord = false;
+            blanks += c;
+        } else {
+            inWord = true;
+            text += c;
+        }
+    }
+    if (!text.isEmpty())
+        words.append({text, blanks});
+    return words;
 }
 
 StartResult startForReal(const QString &commandLine, WindowStyle style)
@@ -155,14 +243,11 @@ StartResult startForReal(const QString &commandLine, WindowStyle style)
     });
 #else
     Q_UNUSED(style);
-    const QStringList parts = QProcess::splitCommand(commandLine);
-    if (parts.value(0).isEmpty())
-        return failure(StartProblem::Empty, QStringLiteral("The command line names no program."));
-    const ProgramLookup found = findProgram(parts.first());
-    if (found.path.isEmpty())
-        return found.failure;
-    process.setProgram(found.path);
-    process.setArguments(parts.mid(1));
+    const CommandLine line = resolveCommandLine(commandLine);
+    if (line.program.isEmpty())
+        return line.failure;
+    process.setProgram(line.program);
+    process.setArguments(line.arguments);
 #endif
     if (!process.startDetached())
         return failure(StartProblem::Refused, process.errorString());
@@ -177,13 +262,47 @@ ProgramLookup findProgram(const QString &name)
         return {{}, failure(StartProblem::Empty, QStringLiteral("The command line names no program."))};
     if (!name.contains(QLatin1Char('/')) && !name.contains(QDir::separator()))
         return findBareName(name);
-    // As it stands: a relative name from the start folder.
-    const Suitability s = suitabilityOf(name);
+    // As it stands: a relative name from the disc folder.
+    const QString file = tidyPath(QDir::isAbsolutePath(name) ? name : joinFolder(discFolder(), name, QDir::separator()));
+    const Suitability s = suitabilityOf(file);
     if (s == Suitability::Runs)
-        return {name, {}};
-    const QString absolute = QDir::toNativeSeparators(QDir::current().absoluteFilePath(name));
-    const QString tail = absolute == name ? QString() : QStringLiteral(" (from the start folder: %1)").arg(absolute);
+        return {file, {}};
+    const QString tail = QDir::isAbsolutePath(name)
+                             ? QString()
+                             : QStringLiteral(" (from the disc folder: %1)")
+                                   .arg(tidyPath(joinFolder(shownFolder(discFolder()), name, QDir::separator())));
     return {{}, unsuitable(s, name, tail)};
+}
+
+CommandLine resolveCommandLine(const QString &commandLine)
+{
+    const QList<Word> words = splitWords(commandLine);
+    if (words.isEmpty())
+        return {{}, {}, failure(StartProblem::Empty, QStringLiteral("The command line names no program."))};
+    auto argumentsAfter = [&words](qsizetype n) {
+        QStringList arguments;
+        for (qsizetype i = n; i < words.size(); ++i)
+            arguments << words.at(i).text;
+        return arguments;
+    };
+    const ProgramLookup first = findProgram(words.first().text);
+    if (!first.path.isEmpty())
+        return {first.path, argumentsAfter(1), {}};
+    // A file that cannot run is named as it is; a name that is no file, or a
+    // folder, may be the start of a longer name with blanks.
+    if (first.failure.problem != StartProblem::NotFound && first.failure.problem != StartProblem::Folder)
+        return {{}, {}, first.failure};
+    QString name = words.first().text;
+    std::optional<StartResult> fileThatCannotRun;
+    for (qsizetype n = 1; n < words.size(); ++n) {
+        name += words.at(n).blanksBefore + words.at(n).text;
+        const ProgramLookup longer = findProgram(name);
+        if (!longer.path.isEmpty())
+            return {longer.path, argumentsAfter(n + 1), {}};
+        if (longer.failure.problem == StartProblem::NotExecutable && !fileThatCannotRun)
+            fileThatCannotRun = longer.failure;
+    }
+    return {{}, {}, fileThatCannotRun.value_or(first.failure)};
 }
 
 StartResult startProgram(const QString &commandLine, WindowStyle style)

@@ -17,6 +17,7 @@ enum class StartProblem {
     NotFound,      // no such file, or no executable file of that name where it was looked for
     Folder,        // the name is a folder
     NotExecutable, // a file without the permission to run, or not an ordinary file
+    TooLong,       // the settings entry holds more than is read of it
 };
 
 struct StartResult
@@ -35,11 +36,14 @@ struct StartResult
 
 // Where the program a command line names is found.
 //
-// A name with a slash is used as it stands (a relative one from the start
-// folder). A bare name is looked for, as a disc's home system did, in the
-// application folder, then the start folder (the working folder), then the
-// folders of PATH; the first executable ordinary file wins. Answers the file
-// to start, or an empty path and why there is none.
+// A disc's relative names mean the disc: the program works in its disc
+// folder whatever folder it was started from. A name with a slash is taken
+// as it stands, a relative one from the disc folder. A bare name is looked
+// for in the disc folder, then in the absolute folders of PATH; the first
+// executable ordinary file wins. The folder the program was started in is
+// never searched (PATH's empty or relative elements would mean it, and are
+// skipped). Answers the file to start, or an empty path and why there is
+// none.
 struct ProgramLookup
 {
     QString path;
@@ -47,12 +51,27 @@ struct ProgramLookup
 };
 ProgramLookup findProgram(const QString &name);
 
+// The program and arguments of a command line, split as the platform's
+// usual rules do (QProcess::splitCommand: blanks separate, double quotes
+// group). An unquoted program path with blanks (`./My Player/play -f`, whose
+// quotes the settings file's reading took away) is read the way Windows
+// reads it: when the first word names no file, the following words are
+// joined to it one at a time, with the blanks that stood between them,
+// until the words name a program; the shortest such name wins and the rest
+// are its arguments. When none does, the failure is the first word's.
+struct CommandLine
+{
+    QString program; // the file to start; empty when none
+    QStringList arguments;
+    StartResult failure; // when program is empty
+};
+CommandLine resolveCommandLine(const QString &commandLine);
+
 // Starts `commandLine` as a new process and returns at once.
 //
-// On Linux and other X11/Wayland systems the line is split by the usual
-// command-line rules (QProcess::splitCommand: blanks separate arguments,
-// double quotes group them), the program is found by findProgram, and it is
-// started detached, never through a shell. The window style cannot be set
+// On Linux and other X11/Wayland systems the line is read by
+// resolveCommandLine and the program started detached, never through a
+// shell. The window style cannot be set
 // there: a program chooses its own first window state on X11 and Wayland, so
 // it is accepted and ignored.
 //

@@ -3,8 +3,16 @@
 #include "platform/application.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 bool isInstalledFolder(const QString &programFolder, const QString &installFolders)
 {
@@ -30,4 +38,47 @@ QString askDiscFolder(const QString &startFolder)
     return QFileDialog::getExistingDirectory(
         nullptr, QStringLiteral("%1: open the disc folder (the one with trevlin.INI)").arg(platform::applicationTitle()),
         startFolder);
+}
+
+QString enterDiscFolder(const QByteArray &folder, QString *reason)
+{
+#ifdef Q_OS_UNIX
+    if (folder.isEmpty() || folder.contains('\0') || ::chdir(folder.constData()) != 0) {
+        if (reason)
+            *reason = folder.isEmpty() ? QStringLiteral("no folder") : QString::fromLocal8Bit(std::strerror(errno));
+        return {};
+    }
+    QByteArray path(4096, Qt::Uninitialized);
+    while (!::getcwd(path.data(), size_t(path.size()))) {
+        if (errno != ERANGE) {
+            // Entered, but its path cannot be told: the system still reaches it.
+            return QStringLiteral("/proc/self/cwd");
+        }
+        path.resize(path.size() * 2);
+    }
+    path.truncate(qsizetype(std::strlen(path.constData())));
+    const QString name = QFile::decodeName(path);
+    return QFile::encodeName(name) == path ? name : QStringLiteral("/proc/self/cwd");
+#else
+    const QString name = QFile::decodeName(folder);
+    if (!QDir::setCurrent(name)) {
+        if (reason)
+            *reason = QStringLiteral("it cannot be opened");
+        return {};
+    }
+    return QDir::toNativeSeparators(QDir::currentPath());
+#endif
+}
+
+GivenFolder givenFolderKind(const QByteArray &folder)
+{
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (folder.isEmpty() || folder.contains('\0') || ::stat(folder.constData(), &st) != 0)
+        return GivenFolder::Missing;
+    return S_ISDIR(st.st_mode) ? GivenFolder::Folder : GivenFolder::NotAFolder;
+#else
+    const QFileInfo info(QFile::decodeName(folder));
+    return !info.exists() ? GivenFolder::Missing : info.isDir() ? GivenFolder::Folder : GivenFolder::NotAFolder;
+#endif
 }

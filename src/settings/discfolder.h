@@ -21,3 +21,20 @@ QString installedDiscFolder(const QString &currentFolder, const std::function<QS
 // Asks for the disc folder with the platform's folder dialog, starting in
 // `startFolder`. Empty when cancelled.
 QString askDiscFolder(const QString &startFolder);
+
+// Makes `folder` the working folder, taking its name's bytes as the system
+// gives them (a name need not be valid UTF-8), and answers the name the
+// program uses for the folder from then on: its absolute path, or, when the
+// path cannot be written as text and read back to the same bytes, a name
+// that reaches the working folder through the system (/proc/self/cwd).
+// Empty, with `reason` set, when the folder cannot be entered.
+//
+// A disc's relative names mean the disc: the program works in its disc
+// folder whatever folder it was started from, so the folder it was started
+// in is no foothold for a planted cover or program.
+QString enterDiscFolder(const QByteArray &folder, QString *reason = nullptr);
+
+// What a name given as the disc folder is, from its bytes as the system
+// gives them.
+enum class GivenFolder { Missing, NotAFolder, Folder };
+GivenFolder givenFolderKind(const QByteArray &folder);

@@ -206,13 +206,28 @@ const C *lineStartBefore(const C *begin, const C *at)
     return at == begin || isBreak(at[-1]) ? at : nullptr;
 }
 
+// A stored value trimmed and without one pair of surrounding quotes.
+QStringView unquoted(QStringView stored)
+{
+    QStringView value = trimmed(stored);
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+        && value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    return value;
+}
+
+QString wholeValue(QStringView stored)
+{
+    return unquoted(stored).toString();
+}
+
 // The first section named as asked, and in it the first key named as asked.
 // Only a line whose first character is '[' can open a section, so the search
 // for the section goes from one '[' to the next instead of through every
 // line. `names` compares the names found with the names asked for and turns
 // the stored value into text.
 template <typename C, typename Names>
-QString lookupLines(const C *begin, const C *end, Names &names)
+QString lookupLines(const C *begin, const C *end, Names &names, bool whole = false)
 {
     const C *body = nullptr;
     for (const C *open = findChar(begin, end, C('[')); open; open = findChar(open, end, C('['))) {
@@ -243,7 +258,8 @@ QString lookupLines(const C *begin, const C *end, Names &names)
             continue;
         const Entry<C> e = splitEntry(c.begin, c.end);
         if (names.keyIs(e.keyBegin, e.keyEnd))
-            return valueAsRead(names.decode(e.valueBegin, e.valueEnd));
+            return whole ? wholeValue(names.decode(e.valueBegin, e.valueEnd))
+                         : valueAsRead(names.decode(e.valueBegin, e.valueEnd));
     }
     return QString();
 }
@@ -383,10 +399,7 @@ EditResult edited(QString text)
 
 QString valueAsRead(QStringView stored)
 {
-    QStringView value = trimmed(stored);
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
-        value = value.sliced(1, value.size() - 2);
+    QStringView value = unquoted(stored);
     if (value.size() > kMaxValueLength) {
         qsizetype n = kMaxValueLength;
         if (value[n - 1].isHighSurrogate() && value[n].isLowSurrogate())
@@ -403,7 +416,9 @@ QString lookup(QStringView text, QStringView section, QStringView key)
     return lookupLines(begin, begin + text.size(), names);
 }
 
-QString lookupInFile(QByteArrayView bytes, QStringView section, QStringView key)
+namespace {
+
+QString lookupInFileUpTo(QByteArrayView bytes, QStringView section, QStringView key, bool whole)
 {
     ByteNames names{trimmed(section), trimmed(key), bytes, std::nullopt};
     const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -414,9 +429,24 @@ QString lookupInFile(QByteArrayView bytes, QStringView section, QStringView key)
         names.encoding = TextEncoding::Utf8Bom;
         begin += 3;
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        return lookup(decodeText(bytes).text, section, key);
+        const QString decoded = decodeText(bytes).text;
+        const QStringView text(decoded);
+        TextNames textNames{trimmed(section), trimmed(key)};
+        return lookupLines(text.utf16(), text.utf16() + text.size(), textNames, whole);
     }
-    return lookupLines(begin, end, names);
+    return lookupLines(begin, end, names, whole);
+}
+
+} // namespace
+
+QString lookupInFile(QByteArrayView bytes, QStringView section, QStringView key)
+{
+    return lookupInFileUpTo(bytes, section, key, false);
+}
+
+QString wholeValueInFile(QByteArrayView bytes, QStringView section, QStringView key)
+{
+    return lookupInFileUpTo(bytes, section, key, true);
 }
 
 QString refusalReason(QStringView section, QStringView key, QStringView value)

@@ -37,6 +37,10 @@ QString lookup(QStringView text, QStringView section, QStringView key);
 // (see textcodec.h). Gives the same result as lookup(decodeText(bytes).text).
 QString lookupInFile(QByteArrayView bytes, QStringView section, QStringView key);
 
+// The value as stored, before it is cut to kMaxValueLength: tells whether a
+// read gave all of it.
+QString wholeValueInFile(QByteArrayView bytes, QStringView section, QStringView key);
+
 // A stored value as a read returns it: trimmed, one pair of surrounding
 // quotes removed, cut to kMaxValueLength without splitting a surrogate pair.
 QString valueAsRead(QStringView stored);

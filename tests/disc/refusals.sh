@@ -3,7 +3,10 @@
 # source folders and image paths are refused with the reason and leave no
 # file behind; a good folder comes out as laid out, the author's autorun.inf
 # kept, the program's files from the bundle, also when its name starts with
-# "-" and CDPATH names a folder of the same name.
+# "-" and CDPATH names a folder of the same name. Paths the viewer's machine
+# cannot have (absolute, or leading out of the folder) are refused; a program
+# path with blanks is read as the program reads it. ./make-disc takes "--"
+# and "./-h" as folders, never "-h" for help, and lays out a new disc folder.
 #
 #   refusals.sh MAKE_IMAGE TREVLIN_INI MAKE_DISC
 set -uo pipefail
@@ -25,9 +28,18 @@ printf 'library' >"$w/bundle/.trevlin/lib/libstandin.so"
 printf 'icon' >"$w/bundle/trevlin.ico"
 printf 'movie' >"$good/movie.avi"
 printf '#!/bin/sh\n' >"$good/player/play"
+mkdir -p "$good/My Player"
+printf '#!/bin/sh\n' >"$good/My Player/play"
 printf '[main]\r\ntitle=Café Noir\r\n[path]\r\nmovie=movie.avi\r\nmicrodvdexe="./player/play" -f\r\ncodecs=setup /q\r\n' \
   >"$good/trevlin.INI"
+printf 'microdvd=./My Player/play /q\r\nmediaplayer=/usr/bin/vlc --fullscreen\r\n' >>"$good/trevlin.INI"
 cp -r "$good" "$w/missing"
+cp -r "$good" "$w/leaving"
+printf 'back' >"$w/back.jpg"
+printf 'subtitles' >"$w/leaving/movie.srt"
+printf '[path]\nfrontcover=/home/author/front.jpg\nbackcover=../back.jpg\nmovie=player/../../-good/movie.avi
+subtitles=./movie.srt\nmicrodvdexe=/usr/bin/vlc\ncodecs=../tools/setup /q\nhints=%s/movie.avi\n' "$good" \
+  >"$w/leaving/trevlin.INI"
 printf '[path]\nmovie=gone.avi\nmicrodvdexe="./player/no player" -f\nfaq=player\n' >"$w/missing/trevlin.INI"
 printf '[main]\ntitle=Decoy\n' >"$w/decoy/-good/trevlin.INI"
 # Larger than the program reads: it would find no settings in it.
@@ -50,6 +62,14 @@ refused "files the settings name are missing" "path/movie: gone.avi" "$w/missing
 for line in "path/microdvdexe: ./player/no player" "path/faq: player (a folder, not a file)"; do
   grep -qF "$line" "$w/out" || fail "the list of missing files lacks '$line': $(cat "$w/out")"
 done
+refused "paths the viewer's machine cannot have" "cannot be on the viewer's machine" "$w/leaving" "$w/images/disc.iso"
+for line in "path/frontcover: /home/author/front.jpg (an absolute path" "path/backcover: ../back.jpg (leads out" \
+            "path/movie: player/../../-good/movie.avi (leads out" "path/codecs: ../tools/setup (leads out" \
+            "path/hints: $good/movie.avi (an absolute path"; do
+  grep -qF -- "$line" "$w/out" || fail "the list of paths off the disc lacks '$line': $(cat "$w/out")"
+done
+# An absolute program is the viewer's system's to have: not refused.
+grep -q "microdvdexe\|path/subtitles" "$w/out" && fail "a program outside the disc or a good path was refused: $(cat "$w/out")"
 refused "settings file too large to read" "trevlin.INI cannot be read" "$w/huge" "$w/images/disc.iso"
 refused "image inside the source" "into $good" "$good" "$good/player/disc.iso"
 if mount -t tmpfs -o size=64k tmpfs "$w/full"; then
@@ -65,10 +85,17 @@ fi
 printf '[autorun]\r\nopen=setup.exe\r\n' >"$good/autorun.inf"
 printf 'an old program' >"$good/trevlin"
 printf 'an old image' >"$w/images/disc.iso"
+# The report counts entries, not lines.
+printf 'text' >"$good/two
+lines.txt"
+entries=$(find "$good" -mindepth 1 -printf . | wc -c)
 if ! (cd "$w" && CDPATH=$w/decoy bash "$make_image" "$w/bundle" "$ini_tool" -good images/disc.iso) >"$w/out" 2>&1; then
   fail "a good folder was refused: $(cat "$w/out")"
 else
   grep -q "replaced from the bundle: trevlin" "$w/out" || fail "the replaced program is not mentioned: $(cat "$w/out")"
+  grep -q "the disc's files: $entries entries" "$w/out" || fail "the entries are not counted as $entries: $(cat "$w/out")"
+  grep -qx '  path/mediaplayer: /usr/bin/vlc' "$w/out" || fail "no warning of a program outside the disc: $(cat "$w/out")"
+  grep -q "path/microdvd:" "$w/out" && fail "a program path with blanks on the disc was not found: $(cat "$w/out")"
   grep -q "not at the disc's root" "$w/out" && grep -qx '  path/codecs: setup' "$w/out" \
     || fail "no warning of a program that is not on the disc: $(cat "$w/out")"
   [ "$(ls -A "$w/images")" = disc.iso ] || fail "files besides the image: $(ls -A "$w/images")"
@@ -84,6 +111,41 @@ fi
 if bash "$make_disc" "$w/no-settings" "$w/images/x.iso" >"$w/out" 2>&1 || ! grep -q "has no trevlin.INI" "$w/out" \
    || grep -q "install-deps\|Release" "$w/out"; then
   fail "make-disc did not refuse a folder without settings at once: $(cat "$w/out")"
+fi
+
+# A folder whose name starts with "-" is named after "--" or with a slash;
+# "-h" with an image is no request for help.
+mkdir "$w/-h"
+(cd "$w" && bash "$make_disc" -h x.iso) >"$w/out" 2>&1
+status=$?
+if [ "$status" -ne 2 ] || grep -q "^usage" "$w/out" || ! grep -qF -- "-h is not an option here" "$w/out"; then
+  fail "make-disc -h x.iso (status $status): $(cat "$w/out")"
+fi
+for args in "-- -h" "./-h"; do
+  # shellcheck disable=SC2086
+  (cd "$w" && bash "$make_disc" $args x.iso) >"$w/out" 2>&1
+  grep -qF -- "-h has no trevlin.INI" "$w/out" || fail "make-disc $args x.iso did not take -h for the folder: $(cat "$w/out")"
+done
+
+# A new disc folder: the settings with paths from the folder and the title
+# from its name, the demo's player script, nothing of the demo's content;
+# the image maker then lists what the author still has to put in.
+new="$w/My New Disc"
+if ! bash "$make_disc" --new "$new" >"$w/out" 2>&1; then
+  fail "make-disc --new failed: $(cat "$w/out")"
+else
+  [ "$("$ini_tool" get "$new/trevlin.INI" main title)" = "My New Disc" ] || fail "the new disc's title: $(cat "$new/trevlin.INI")"
+  [ "$("$ini_tool" get "$new/trevlin.INI" path microdvdexe)" = ./player/play-movie ] || fail "the new disc's player entry"
+  cmp -s "$(dirname -- "$make_disc")/disc/player/play-movie" "$new/player/play-movie" && [ -x "$new/player/play-movie" ] \
+    || fail "the new disc has no player script"
+  [ "$(cd "$new" && ls -A | tr '\n' ' ')" = "player trevlin.INI " ] || fail "the new disc holds $(ls -A "$new")"
+  refused "a new disc not yet filled" "path/movie: movie.mp4" "$new" "$w/images/new.iso"
+  grep -qF "path/frontcover: front.jpg" "$w/out" || fail "the new disc's checklist lacks the cover: $(cat "$w/out")"
+  cp "$new/trevlin.INI" "$w/ini.before"
+  if bash "$make_disc" --new "$new" >"$w/out" 2>&1 || ! grep -q "already holds a trevlin.INI" "$w/out" \
+     || ! cmp -s "$w/ini.before" "$new/trevlin.INI"; then
+    fail "make-disc --new on a disc folder did not refuse, or changed it: $(cat "$w/out")"
+  fi
 fi
 
 [ "$failures" -eq 0 ] || exit 1

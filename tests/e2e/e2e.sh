@@ -3,9 +3,13 @@
 #  1. View Movie (Ctrl+V) starts the player with /quickini /v:MOVIE /s:SUBTITLES
 #     and the program ends with exit code 0.
 #  2. A player that is not there leaves the program running with an error box.
-#  3. An installer named without a path, lying beside the program, is found
-#     there although the program was started from another folder: Install
-#     Codecs (Ctrl+I) starts it with its arguments and the menu stays.
+#  3. Started from another folder (cd /tmp && /media/disc/trevlin) that holds
+#     a planted setup, installers/demo-install and divxf.jpg, with "." on
+#     PATH, the program works in its disc folder and uses the disc's own:
+#     Install Codecs (Ctrl+I) starts the disc's setup with its arguments,
+#     Install MicroDVD (Ctrl+M) the disc's installers/demo-install, the
+#     cover shown is the disc's, and the menu stays. Given a disc folder
+#     whose name holds a byte that is not UTF-8, it works there the same.
 #  4. Nothing of the media stack (Qt Multimedia, GStreamer, PulseAudio) is
 #     mapped while the menu shows; the Internal Player (Ctrl+L) loads its
 #     module, which brings them in, and plays the movie.
@@ -101,24 +105,65 @@ kill -0 "$app" 2>/dev/null || fail "the program ended although the player could 
 echo "ok - a missing player leaves the program running with an error box"
 kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
 
-# 3. codecs=codec-setup /quiet with codec-setup beside the program; the program
-#    is started by its path from another folder, as a file manager would.
-mkdir -p "$work/disc3" "$work/elsewhere"
+# 3. The start folder is no foothold: everything planted in it is passed by.
+mkdir -p "$work/disc3/installers" "$work/elsewhere/installers"
 cp "$trevlin" "$work/disc3/trevlin"
-cp "$recorder" "$work/disc3/codec-setup"
-printf '[main]\r\ntitle=End to end\r\n[path]\r\ncodecs=codec-setup /quiet\r\n' >"$work/disc3/trevlin.INI"
+cp "$recorder" "$work/disc3/setup"
+cp "$recorder" "$work/disc3/installers/demo-install"
+printf '#!/bin/sh\necho "planted $0" >>"%s"\n' "$work/planted.txt" >"$work/elsewhere/setup"
+chmod 755 "$work/elsewhere/setup"
+cp "$work/elsewhere/setup" "$work/elsewhere/installers/demo-install"
+# The disc's cover is blue, the planted one red.
+convert -size 200x200 xc:'#0000ff' "$work/disc3/divxf.jpg" && convert -size 200x200 xc:'#ff0000' "$work/elsewhere/divxf.jpg" \
+  || fail "cannot make the cover pictures (ImageMagick's convert)"
+printf '[main]\r\ntitle=End to end\r\n[path]\r\nfrontcover=divxf.jpg\r\ncodecs=setup /quiet\r\nmicrodvd=./installers/demo-install "MicroDVD player"\r\n' \
+  >"$work/disc3/trevlin.INI"
 export TREVLIN_RECORDER_OUT=$work/codecs.txt
-(cd "$work/elsewhere" && exec "$work/disc3/trevlin") &
+(cd "$work/elsewhere" && PATH=.:$PATH exec "$work/disc3/trevlin") &
 app=$!
 wait_main_window >/dev/null ||
   fail "the main window did not appear (third run)$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
-sleep 1
+sleep 1.5
+[ "$(readlink "/proc/$app/cwd")" = "$work/disc3" ] || fail "the program works in $(readlink "/proc/$app/cwd"), not its disc folder"
+import -window root "$work/cover.png" 2>/dev/null
+share() { # fraction of the screen in the colour $1
+  convert "$work/cover.png" -fuzz 20% -fill black +opaque "$1" -fill white -opaque "$1" -format '%[fx:mean]' info:
+}
+blue=$(share '#0000ff') red=$(share '#ff0000')
+awk -v b="$blue" -v r="$red" 'BEGIN { exit !(b > 0.005 && r == 0) }' ||
+  { cp "$work/cover.png" "$shots/e2e-start-folder-cover.png"; fail "the cover is not the disc's (blue $blue, planted red $red)"; }
 press_key ctrl+i
 for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break; sleep 0.25; done
 [ "$(cat "$work/codecs.txt" 2>/dev/null)" = "$(printf 'BEGIN\n/quiet\nEND')" ] ||
-  fail "the installer beside the program got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+  fail "the disc's setup got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+rm -f "$work/codecs.txt"
+press_key ctrl+m
+for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break; sleep 0.25; done
+[ "$(cat "$work/codecs.txt" 2>/dev/null)" = "$(printf 'BEGIN\nMicroDVD player\nEND')" ] ||
+  fail "the disc's installers/demo-install got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+sleep 0.5
+[ -e "$work/planted.txt" ] && fail "a program planted in the start folder ran: $(cat "$work/planted.txt")"
 kill -0 "$app" 2>/dev/null || fail "the program ended after Install Codecs"
-echo "ok - an installer named without a path is found beside the program and started with its arguments"
+echo "ok - started from another folder, the program uses the disc's programs and cover, never the start folder's"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# A disc folder's name is bytes: one that is no UTF-8 is opened all the same.
+odd=$work/$(printf 'disc\377 x')
+mkdir -p "$odd"
+cp "$recorder" "$odd/setup"
+printf '[main]\r\ntitle=End to end\r\n[path]\r\ncodecs=setup /odd\r\n' >"$odd/trevlin.INI"
+rm -f "$work/codecs.txt"
+(cd "$work/elsewhere" && exec "$work/disc3/trevlin" "$odd") &
+app=$!
+wait_main_window >/dev/null ||
+  fail "no main window for a folder whose name is not UTF-8$(kill -0 "$app" 2>/dev/null || echo ': the program ended')"
+sleep 1
+[ "$(readlink "/proc/$app/cwd")" = "$odd" ] || fail "given a folder whose name is not UTF-8, the program works in $(readlink "/proc/$app/cwd")"
+press_key ctrl+i
+for _ in $(seq 1 40); do grep -q '^END$' "$work/codecs.txt" 2>/dev/null && break; sleep 0.25; done
+[ "$(cat "$work/codecs.txt" 2>/dev/null)" = "$(printf 'BEGIN\n/odd\nEND')" ] ||
+  fail "in a folder whose name is not UTF-8 the disc's setup got: $(cat "$work/codecs.txt" 2>/dev/null || echo "(it did not run)")"
+echo "ok - a disc folder whose name is not UTF-8 is opened, its settings read and its programs started"
 kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
 
 # What of the media stack the program has mapped, one file a line.

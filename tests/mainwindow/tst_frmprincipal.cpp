@@ -357,7 +357,17 @@ private slots:
               "The entry path/microdvdexe is empty"}},
             {"inswmp", "mediaplayer=wmp-setup /s",
              {"Settings entry: path/mediaplayer\nCommand line: wmp-setup /s",
-              "No program \"wmp-setup\" was found in the application folder (" + folder->path() + "), the start folder ("}},
+              "No program \"wmp-setup\" was found in the disc folder (" + folder->path() + ") or the folders of PATH"}},
+            // A command line longer than what is read is not started cut.
+            {"instcodec", "codecs=\"./installers/" + QByteArray(250, 'x') + " setup\" /q",
+             {"Settings entry: path/codecs\n", "The entry path/codecs is longer than 254 characters"}},
+            {"verfilme", "microdvdexe=/bin/true\r\nmovie=" + QByteArray(255, 'm') + "\r\nsubtitles=s.srt",
+             {"Settings entry: path/microdvdexe\n", "The entry path/movie is longer than 254 characters"}},
+            {"regfilter", "pathfilter='/" + QByteArray(254, 'f') + "'",
+             {"The entry path/pathfilter is longer than 254 characters"}},
+            // Exactly 254 is read whole, and tried.
+            {"inswmp", "mediaplayer=  \"/nowhere/" + QByteArray(245, 'w') + "\"  ",
+             {"/nowhere/" + QByteArray(245, 'w') + "\" does not exist."}},
             {"regfilter", "pathfilter=/nowhere/",
              {"Settings entry: path/pathfilter (put in front of regsvr32)\nCommand line: /nowhere/regsvr32 /s iviaudio.ax",
               "\"/nowhere/regsvr32\" does not exist."}},

@@ -242,21 +242,27 @@ private slots:
         }
     }
 
-    // A bare name is looked for in the application folder, the start folder
-    // and PATH, in that order; a name with a slash is taken as it stands.
+    // A disc's relative names mean the disc: a bare name is looked for in the
+    // disc folder, then PATH's absolute folders; a name with a slash is taken
+    // from the disc folder. The folder the program was started in is never
+    // searched, whatever is planted there.
     void programsAreFoundWhereADiscExpectsThem()
     {
         using P = platform::StartProblem;
         QTemporaryDir root;
         const QString app = root.filePath(QStringLiteral("app")), start = root.filePath(QStringLiteral("start")),
                       bin = root.filePath(QStringLiteral("bin"));
-        for (const char *dir : {"app/sub", "start/sub/dir", "bin"})
+        for (const char *dir : {"app/sub/dir", "app/My", "app/My Player", "app/Two  Blanks", "start/sub/dir",
+                                "start/installers", "bin"})
             QVERIFY(QDir(root.path()).mkpath(QLatin1String(dir)));
         const QList<QPair<const char *, unsigned>> files{
-            {"app/both", 0755},     {"start/both", 0755},  {"start/instart", 0755}, {"bin/instart", 0755},
-            {"bin/onpath", 0755},
-            {"app/shadowed", 0644}, {"start/shadowed", 0755}, {"bin/sub", 0755},    {"start/plain", 0644},
-            {"start/sub/tool", 0755}};
+            {"app/both", 0755},       {"bin/both", 0755},          {"start/both", 0755},
+            {"start/instart", 0755},  {"start/setup", 0755},       {"bin/onpath", 0755},
+            {"app/shadowed", 0644},   {"bin/shadowed", 0755},      {"bin/sub", 0755},
+            {"app/plain", 0644},      {"app/sub/tool", 0755},      {"start/sub/tool", 0755},
+            {"start/installers/demo-install", 0755},
+            {"app/My Player/play", 0755}, {"app/run", 0755},       {"app/run me", 0755},
+            {"app/Two  Blanks/go", 0755}, {"app/Plain Words", 0644}, {"bin/My Tool", 0755}};
         for (const auto &[name, mode] : files) {
             QFile file(root.filePath(QLatin1String(name)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
@@ -264,7 +270,7 @@ private slots:
         }
         QVERIFY(::mkfifo(QFile::encodeName(root.filePath(QStringLiteral("app/pipe"))).constData(), 0755) == 0);
 
-        // PATH, the start folder and the application folder come back however this ends.
+        // PATH, the start folder and the disc folder come back however this ends.
         struct Restore
         {
             QByteArray path = qgetenv("PATH");
@@ -276,7 +282,8 @@ private slots:
                 platform::setApplicationFolder({});
             }
         } restore;
-        qputenv("PATH", (bin + QStringLiteral("::") + start).toLocal8Bit());
+        // Empty and relative elements of PATH would mean the start folder.
+        qputenv("PATH", (bin + QStringLiteral("::.:sub:") + app).toLocal8Bit());
         platform::setApplicationFolder(app);
         QVERIFY(QDir::setCurrent(start));
         const struct {
@@ -286,30 +293,74 @@ private slots:
             const char *errorHas;
         } cases[] = {
             {"both", app + "/both", P::Refused, ""},
-            {"instart", start + "/instart", P::Refused, ""},
             {"onpath", bin + "/onpath", P::Refused, ""},
             // The first executable ordinary file wins.
-            {"shadowed", start + "/shadowed", P::Refused, ""},
+            {"shadowed", bin + "/shadowed", P::Refused, ""},
             {"sub", bin + "/sub", P::Refused, ""},
-            {"sub/tool", "sub/tool", P::Refused, ""},
+            {"sub/tool", app + "/sub/tool", P::Refused, ""},
+            {"./sub/tool", app + "/sub/tool", P::Refused, ""},
+            // Nothing from the start folder, planted or not.
+            {"instart", {}, P::NotFound, "No program \"instart\" was found in the disc folder (%app) or the folders of PATH."},
+            {"setup", {}, P::NotFound, "the disc folder (%app) or the folders of PATH"},
+            {"./installers/demo-install", {}, P::NotFound,
+             "\"./installers/demo-install\" does not exist (from the disc folder: %app/installers/demo-install)"},
             // Nothing to start: say what is in its place, and where it was looked for.
-            {"absent", {}, P::NotFound, "the application folder (%app), the start folder (%start) or the folders of PATH"},
-            {"plain", {}, P::NotExecutable, "\"%start/plain\" is not executable"},
+            {"absent", {}, P::NotFound, "No program \"absent\" was found in the disc folder (%app) or the folders of PATH."},
+            {"plain", {}, P::NotExecutable, "\"%app/plain\" is not executable"},
             {"pipe", {}, P::NotExecutable, "\"%app/pipe\" is not an ordinary file, and no other \"pipe\" was found"},
             {"sub/dir", {}, P::Folder, "\"sub/dir\" is a folder"},
-            {"sub/none", {}, P::NotFound, "\"sub/none\" does not exist (from the start folder: %start/sub/none)"},
+            // The path is shown clean.
+            {"./sub/./dir", {}, P::Folder, "\"./sub/./dir\" is a folder, not a program (from the disc folder: %app/sub/dir)."},
+            {"sub/none", {}, P::NotFound, "\"sub/none\" does not exist (from the disc folder: %app/sub/none)"},
         };
         for (const auto &c : cases) {
             const platform::ProgramLookup found = platform::findProgram(QLatin1String(c.name));
-            QVERIFY2(found.path == c.found, qPrintable(QLatin1String(c.name) + QLatin1String(": ") + found.failure.error));
+            QVERIFY2(found.path == c.found, qPrintable(QLatin1String(c.name) + QLatin1String(": ") + found.path
+                                                       + QLatin1String(" ") + found.failure.error));
             QString error = QLatin1String(c.errorHas);
             error.replace(QLatin1String("%app"), app).replace(QLatin1String("%start"), start);
             QVERIFY2(found.failure.error.contains(error), qPrintable(found.failure.error));
             if (c.found.isEmpty())
                 QCOMPARE(found.failure.problem, c.problem);
         }
-        // Each folder is looked in once: the start folder is also on PATH.
-        QCOMPARE(platform::findProgram(QStringLiteral("absent")).failure.searched, (QStringList{app, start, bin}));
+        // Each folder is looked in once: the disc folder is also on PATH.
+        QCOMPARE(platform::findProgram(QStringLiteral("absent")).failure.searched, (QStringList{app, bin}));
+
+        // A program path with blanks whose quotes the settings file took
+        // away: when the first word names no file, the following words are
+        // joined to it until they name a program; the shortest wins.
+        const struct {
+            const char *line;
+            QString program; // empty when nothing is started
+            QStringList arguments;
+            P problem;
+            const char *errorHas;
+        } lines[] = {
+            {"./My Player/play /quickini /v:a b", app + "/My Player/play", {"/quickini", "/v:a", "b"}, P::Refused, ""},
+            {"\"./My Player/play\" -f", app + "/My Player/play", {"-f"}, P::Refused, ""},
+            {"./run me now", app + "/run", {"me", "now"}, P::Refused, ""},
+            {"./Two  Blanks/go -x", app + "/Two  Blanks/go", {"-x"}, P::Refused, ""},
+            {"My Tool --help", bin + "/My Tool", {"--help"}, P::Refused, ""},
+            // A file that cannot run is named as it is, not joined past.
+            {"./plain words", {}, {}, P::NotExecutable, "\"./plain\" is not executable"},
+            // A longer name that is a file but cannot run says so.
+            {"./Plain Words x", {}, {}, P::NotExecutable, "\"./Plain Words\" is not executable"},
+            {"./nowhere at all", {}, {}, P::NotFound, "\"./nowhere\" does not exist (from the disc folder: %app/nowhere)"},
+            {"  ", {}, {}, P::Empty, "names no program"},
+        };
+        for (const auto &l : lines) {
+            const platform::CommandLine line = platform::resolveCommandLine(QLatin1String(l.line));
+            QVERIFY2(line.program == l.program, qPrintable(QLatin1String(l.line) + QLatin1String(": ") + line.program
+                                                           + QLatin1String(" ") + line.failure.error));
+            if (l.program.isEmpty()) {
+                QString error = QLatin1String(l.errorHas);
+                error.replace(QLatin1String("%app"), app);
+                QVERIFY2(line.failure.error.contains(error), qPrintable(line.failure.error));
+                QCOMPARE(line.failure.problem, l.problem);
+            } else {
+                QCOMPARE(line.arguments, l.arguments);
+            }
+        }
     }
 
     void theStarterSeamRecordsInsteadOfStarting()
