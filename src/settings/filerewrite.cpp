@@ -331,9 +331,9 @@ bool resolve(const QByteArray &path, Place &place, QString &why)
 // Opens the file found by resolve() for reading and writing: through
 // /proc/self/fd, the very file that was looked at, or where there is no
 // /proc, by its name in its folder, checked to be the same file.
-int openForWriting(const Place &place)
+int reopen(const Place &place, int flags)
 {
-    const int flags = O_RDWR | O_NOCTTY | O_CLOEXEC;
+    flags |= O_NOCTTY | O_CLOEXEC;
 #ifdef Q_OS_LINUX
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(place.file.get());
     const int fd = ::open(self.constData(), flags);
@@ -350,6 +350,16 @@ int openForWriting(const Place &place)
     }
     ::fcntl(named.get(), F_SETFL, ::fcntl(named.get(), F_GETFL) & ~O_NONBLOCK);
     return named.release();
+}
+
+int openForWriting(const Place &place)
+{
+    return reopen(place, O_RDWR);
+}
+
+int openForReading(const Place &place)
+{
+    return reopen(place, O_RDONLY);
 }
 
 // A descriptor of the folder itself (resolve() keeps it only to look in it),
@@ -484,9 +494,17 @@ void removeLeftovers(int folder, const QByteArray &leaf)
             names << QByteArray(entry->d_name);
     }
     for (const QByteArray &name : std::as_const(names)) {
-        Descriptor fd(::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        // Only an ordinary file is opened to be locked: no device's driver is
+        // asked to open, whatever a name of this form holds.
+        Place found;
+        found.folder = Descriptor(::dup(folder));
+        found.leaf = name;
+        found.file = Descriptor(::openat(folder, name.constData(), kLookOnly | O_NOFOLLOW));
         struct stat info = {}, named = {};
-        if (!fd.isOpen() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        if (!found.file.isOpen() || ::fstat(found.file.get(), &found.info) != 0 || !S_ISREG(found.info.st_mode))
+            continue;
+        Descriptor fd(openForReading(found));
+        if (!fd.isOpen() || ::fstat(fd.get(), &info) != 0)
             continue;
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
             continue;  // a writer has it, or no locks here to tell
