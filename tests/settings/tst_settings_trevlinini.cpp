@@ -427,8 +427,10 @@ void TestTrevlinIni::failedWrites()
     QByteArray content = kDisc;
     for (int line = 0; content.size() < size; ++line)
         content += "; line " + QByteArray::number(line).rightJustified(8, '0') + " of the comment after the settings\r\n";
-    if (size)
-        content.truncate(size - 2), content += "\r\n";
+    if (size) {
+        content.truncate(size - 2);
+        content += "\r\n";
+    }
     dir.writeFile("disc/trevlin.INI", content);
     if (inPlace == "link")
         QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("disc/copy.ini")).constData()) == 0);
