@@ -6,17 +6,28 @@
 //    from reading the old bytes to the end of the write, so two programs
 //    writing the same file at once cannot lose each other's change. A lock
 //    not obtained within kLockWaitMs is a failure.
+//  - The name is looked up once, one folder at a time, each opened in the
+//    one before it; all later steps work from those descriptors. Symbolic
+//    links are followed by their own text, except another user's link in a
+//    folder everybody may write (unless it is the folder owner's) and, for
+//    root, any link of another user: refused with the reason.
+//  - A change whose result is larger than `maxBytes` is refused.
 //  - The new bytes go to a new file beside the old one, synced and renamed
 //    over it (atomic: a crash leaves the old file or the new one) when the
-//    new file can carry the old one's owner, group, mode and ACL, and the old
-//    file has a single name.
+//    new file can carry exactly the old one's owner, group and mode (and no
+//    access list), the old file has a single name and none, and the folder
+//    is not append-only. Each new file is locked by its writer; new files of
+//    killed writers, which no writer holds, are removed by the next one.
 //  - Otherwise (a writable file in a folder the writer may not write, a file
 //    of another owner that the writer's group may write, hard links, a name
 //    with no room for the new file's longer one, a file mounted on its name)
-//    the file itself is changed: the room for the new size is reserved
-//    first, then only the bytes from the first changed one on are rewritten
-//    and the file is cut when it got shorter. Not atomic: a crash in the
-//    middle may leave those bytes half written.
+//    the file itself is changed, and only when the room for the whole change
+//    is there: where the file system can clone, the new text is written to
+//    a file of its own and cloned onto the file; elsewhere the room for the
+//    new size is reserved (guaranteed where blocks are rewritten in place;
+//    on a copy-on-write file system only the reported free room is checked)
+//    and the bytes from the first changed one on are rewritten. Not atomic:
+//    a crash in the middle may leave the file part old, part new.
 //  - A missing file is created empty, then changed like any other; when the
 //    change fails the empty file goes again.
 //

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -18,6 +19,7 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -204,23 +206,45 @@ void TestTrevlinIni::permissions_data()
     // Who owns the file: root, the writer (nobody), or user 2001 of group
     // 3000, who then owns the folder too and the writer is user 2002 of it.
     QTest::addColumn<QString>("owner");
+    // Who writes: nobody, the group member 2002, or root.
+    QTest::addColumn<QString>("writer");
     QTest::addColumn<bool>("written");
-    // Where the file is: trevlin.INI, a name of 254 bytes, or trevlin.INI
-    // with a file mounted on its name (here itself).
+    // Where the file is: trevlin.INI, a name of 254 bytes, trevlin.INI with a
+    // file mounted on its name (here itself), in a folder with a default
+    // access list or an append-only folder; or trevlin.INI is a symbolic
+    // link (owned by "link of USER") to target/trevlin.INI, in a folder of
+    // root or, "in USER's folder", of that user.
     QTest::addColumn<QString>("place");
+    QTest::addColumn<bool>("renamed");  // a new file took the name
 
     // The folder is writable, so a rename would replace the file: the writer
     // must see that the file itself is not its to write.
-    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << false << "";
-    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << false << "";
-    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << true << "";
-    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << true << "";
-    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << false << "";
+    QTest::newRow("another user's file in a writable folder") << 0777u << 0644u << "root" << "nobody" << false << "" << false;
+    QTest::newRow("own read-only file in a writable folder") << 0777u << 0444u << "writer" << "nobody" << false << "" << false;
+    QTest::newRow("writable file in a read-only folder") << 0555u << 0666u << "root" << "nobody" << true << "" << false;
+    QTest::newRow("own file in a read-only folder") << 0555u << 0644u << "writer" << "nobody" << true << "" << false;
+    QTest::newRow("new file in a read-only folder") << 0555u << 0u << "writer" << "nobody" << false << "" << false;
     // A new file would be the writer's: the owner would be locked out.
-    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << true << "";
+    QTest::newRow("group member writes the owner's file") << 02775u << 0664u << "2001:3000" << "member" << true << "" << false;
     // No new file can replace these, though the folder may be written.
-    QTest::newRow("own file, name too long for a new file's") << 0777u << 0644u << "writer" << true << "long";
-    QTest::newRow("own file, another mounted on its name") << 0777u << 0644u << "writer" << true << "mounted";
+    QTest::newRow("own file, name too long for a new file's") << 0777u << 0644u << "writer" << "nobody" << true << "long" << false;
+    QTest::newRow("own file, another mounted on its name") << 0777u << 0644u << "writer" << "nobody" << true << "mounted" << false;
+    // The new file must not take the folder's default entries (user 2001
+    // may read and write new files): it gets the old one's mode and nothing
+    // more.
+    QTest::newRow("own file in a folder with a default access list") << 0777u << 0640u << "writer" << "nobody" << true << "default acl" << true;
+    // A new file could be made but never renamed nor removed: in place, and
+    // no hidden file stays.
+    QTest::newRow("own file in an append-only folder") << 0777u << 0644u << "writer" << "nobody" << true << "append-only" << false;
+    // Root follows no link of another user, wherever it is; a user follows
+    // another's link in a folder everybody may write only when it is the
+    // folder owner's (the system's rule, applied even where it is off).
+    QTest::newRow("root through another user's link in a sticky folder") << 01777u << 0644u << "root" << "root" << false << "link of nobody" << false;
+    QTest::newRow("root through another user's link in that user's folder") << 0755u << 0644u << "root" << "root" << false << "link of nobody in nobody's folder" << false;
+    QTest::newRow("root through its own link") << 0755u << 0644u << "root" << "root" << true << "link of root" << true;
+    QTest::newRow("user through its own link in a sticky folder") << 01777u << 0644u << "writer" << "nobody" << true << "link of nobody" << true;
+    QTest::newRow("user through the folder owner's link in a sticky folder") << 01777u << 0644u << "writer" << "nobody" << true << "link of root" << true;
+    QTest::newRow("user through a third user's link in a sticky folder") << 01777u << 0644u << "writer" << "nobody" << false << "link of 2001" << false;
 }
 
 void TestTrevlinIni::permissions()
@@ -228,28 +252,63 @@ void TestTrevlinIni::permissions()
     QFETCH(unsigned, folderMode);
     QFETCH(unsigned, fileMode);
     QFETCH(QString, owner);
+    QFETCH(QString, writer);
     QFETCH(bool, written);
     QFETCH(QString, place);
+    QFETCH(bool, renamed);
     if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
-    if (!kRoot && owner != "writer")
-        QSKIP("needs a file of another user: run as root");
-    if (!kRoot && place == "mounted")
-        QSKIP("mounting needs root");
+    if (!kRoot && (owner != "writer" || writer != "nobody" || place.startsWith("link of")))
+        QSKIP("needs a file or link of another user, or root as the writer: run as root");
+    if (!kRoot && (place == "mounted" || place == "append-only"))
+        QSKIP("mounting and append-only folders need root");
 
     TempAppFolder dir;  // under the temporary folder, which everybody may enter
     const QString name = place == "long" ? QString(254, u'n') : u"trevlin.INI"_s;
     const QString path = dir.filePath(name);
     const bool shared = owner == "2001:3000";
+    const bool viaLink = place.startsWith("link of ");
+    // The file written: the link's target, or the file under the name.
+    const QString file = viaLink ? dir.filePath("target/trevlin.INI") : path;
+    const QString fileFolder = viaLink ? dir.filePath("target") : dir.path();
+    const auto uidOf = [](const QString &user) { return user == "root" ? 0u : user == "nobody" ? 65534u : user.toUInt(); };
+    if (viaLink) {
+        // The target's folder: root's own is closed to everybody else.
+        QVERIFY(QDir(dir.path()).mkdir("target"));
+        QVERIFY(setMode(fileFolder, owner == "root" ? 0700 : 0777));
+        const QString linkOwner = place.section(' ', 2, 2);
+        QVERIFY(QFile::link(file, path));
+        QVERIFY(::lchown(QFile::encodeName(path).constData(), uidOf(linkOwner), uidOf(linkOwner)) == 0);
+        if (place.endsWith("'s folder"))
+            QVERIFY(chownPath(dir.path(), uidOf(linkOwner), uidOf(linkOwner)));
+    }
     if (fileMode) {
-        dir.writeFile(name, kDisc);
+        dir.writeFile(viaLink ? u"target/trevlin.INI"_s : name, kDisc);
         if (kRoot && owner == "writer")
-            QVERIFY(chownPath(path, 65534, 65534));  // nobody's
+            QVERIFY(chownPath(file, 65534, 65534));  // nobody's
         if (shared)
-            QVERIFY(chownPath(path, 2001, 3000) && chownPath(dir.path(), 2001, 3000));
-        QVERIFY(setMode(path, fileMode));
+            QVERIFY(chownPath(file, 2001, 3000) && chownPath(dir.path(), 2001, 3000));
+        QVERIFY(setMode(file, fileMode));
     }
     QVERIFY(setMode(dir.path(), folderMode));
+    if (place == "default acl") {
+        QProcess setfacl;
+        setfacl.start("setfacl", {"-d", "-m", "u:2001:rw", dir.path()});
+        QVERIFY2(setfacl.waitForFinished(30000) && setfacl.exitStatus() == QProcess::NormalExit && setfacl.exitCode() == 0,
+                 qPrintable("cannot give the folder a default access list (the acl package's setfacl): "
+                            + setfacl.errorString() + setfacl.readAllStandardError()));
+    }
+    const auto chattr = [&](const char *flag) {
+        QProcess process;
+        process.start("chattr", {flag, dir.path()});
+        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    };
+    if (place == "append-only")
+        QVERIFY2(chattr("+a"), "cannot make the folder append-only (chattr +a, e2fsprogs)");
+    const auto appendOnly = qScopeGuard([&] {
+        if (place == "append-only")
+            chattr("-a");
+    });
     const QByteArray encoded = QFile::encodeName(path);
     if (place == "mounted" && ::mount(encoded.constData(), encoded.constData(), nullptr, MS_BIND, nullptr) != 0)
         QFAIL(qPrintable("cannot mount the file on its own name: " + QString::fromLocal8Bit(std::strerror(errno))));
@@ -257,92 +316,176 @@ void TestTrevlinIni::permissions()
         if (place == "mounted")
             ::umount2(encoded.constData(), MNT_DETACH);
     });
-    const QStringList as = shared ? kGroupMember : kNobody;
+    const QStringList as = writer == "member" ? kGroupMember : writer == "nobody" ? kNobody : QStringList();
     const Run probe = runTool({"--version"}, as);
     QVERIFY2(probe.exitCode == 0, qPrintable("the unprivileged user cannot run the tool here: " + probe.err));
-    const struct stat before = statOf(path);
+    const struct stat before = statOf(file);
     const Run run = runTool({"set", path, "main", "title", "Nosferatu"}, as);
+    if (place == "append-only")
+        QVERIFY(chattr("-a"));
     QVERIFY(setMode(dir.path(), 0700));
 
-    QCOMPARE(run.exitCode, written ? 0 : 1);
+    QVERIFY2(run.exitCode == (written ? 0 : 1), run.err.constData());
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), !written);
-    QCOMPARE(dir.readFile(name), written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba
-                                         : fileMode ? kDisc : QByteArray());
-    // In place or not at all, with its owner, group and mode; no file stays
-    // no file (all zero).
-    const struct stat after = statOf(path);
-    QCOMPARE(after.st_ino, before.st_ino);
+    if (viaLink && !written)  // says whose link it is
+        QVERIFY2(run.err.contains("is a symbolic link owned by "), run.err.constData());
+    QFile result(file);
+    QVERIFY(!fileMode || result.open(QIODevice::ReadOnly));
+    QCOMPARE(fileMode ? result.readAll() : QByteArray(),
+             written ? "[main]\r\nTitle=Nosferatu\r\n[settings]\r\nblockset=no\r\n"_ba : fileMode ? kDisc : QByteArray());
+    // In place, renamed or not at all, with its owner, group and mode and no
+    // more access entries than it had; no file stays no file (all zero).
+    const struct stat after = statOf(file);
+    QCOMPARE(after.st_ino == before.st_ino, !renamed);
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(after.st_mode & 07777, fileMode);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), fileMode ? 1 : 0);
+    QVERIFY(::getxattr(QFile::encodeName(file).constData(), "system.posix_acl_access", nullptr, 0) < 0);
+    QCOMPARE(QDir(fileFolder).entryList(QDir::Files | QDir::Hidden).size(), fileMode ? 1 : 0);
+    if (viaLink)
+        QVERIFY(QFileInfo(path).isSymLink());
 }
 
 void TestTrevlinIni::failedWrites_data()
 {
-    QTest::addColumn<bool>("full");  // the disk is full; otherwise its first sync fails
-    QTest::addColumn<bool>("inPlace");
+    // The disk: "tmpfs" a full 64 KiB tmpfs; "btrfs" a 128 MiB btrfs with
+    // 1 MiB free; "failing sync" its first sync fails; "" no trouble.
+    QTest::addColumn<QString>("disk");
+    // Why in place: "nobody" writes its file in root's folder, "link" the
+    // file has a second name; "": a new file and a rename.
+    QTest::addColumn<QString>("inPlace");
+    QTest::addColumn<qint64>("size");  // the file's: kDisc and comment lines after it; 0: kDisc alone
     QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("error");  // the system's reason given
+    QTest::addColumn<QByteArray>("reasonEnd");  // the end of the reason given
 
+    const QByteArray noRoom = std::strerror(ENOSPC);
     // Root writes its own file in a folder it may write: a new file and a
     // rename, which finds no room for even a short value.
-    QTest::newRow("full disk, new file and rename") << true << false << "A longer title" << ENOSPC;
+    QTest::newRow("full disk, new file and rename") << "tmpfs" << "" << 0ll << "A longer title" << noRoom;
     // Nobody's file in root's folder is written in place; the value needs a
     // block more than the file has.
-    QTest::newRow("full disk, in place") << true << true << QString(5000, u'x') << ENOSPC;
+    QTest::newRow("full disk, in place") << "tmpfs" << "nobody" << 0ll << QString(5000, u'x') << noRoom;
     // The disk could not write the new bytes: the new file goes, or the old
     // bytes are written again.
-    QTest::newRow("failed sync, new file and rename") << false << false << "Nosferatu" << EIO;
-    QTest::newRow("failed sync, in place") << false << true << "Nosferatu" << EIO;
+    QTest::newRow("failed sync, new file and rename") << "failing sync" << "" << 0ll << "Nosferatu" << QByteArray(std::strerror(EIO));
+    QTest::newRow("failed sync, in place") << "failing sync" << "nobody" << 0ll << "Nosferatu" << QByteArray(std::strerror(EIO));
+    // Rewriting 2 MiB on a copy-on-write disk needs 2 MiB of new room, even
+    // for a shorter text: with 1 MiB free, no byte may be touched. A file
+    // with two names is cloned from a new file; in a folder the writer may
+    // not write, the free room is checked first.
+    QTest::newRow("nearly full btrfs, in place, shorter text") << "btrfs" << "link" << 2ll * 1024 * 1024 << "T" << noRoom;
+    QTest::newRow("nearly full btrfs, in place, read-only folder") << "btrfs" << "nobody" << 2ll * 1024 * 1024 << "T" << noRoom;
+    // A file the program could no longer read is not written, and the
+    // sizes show by how much.
+    QTest::newRow("result past the read bound") << "" << "" << kMaxSettingsFileBytes - 100 << QString(200, u'x')
+                                                << "the change would make the file too large to be read again "
+                                                   "(16777309 bytes; at most 16777216 bytes can be used)"_ba;
+    QTest::newRow("file just past the read bound") << "" << "" << kMaxSettingsFileBytes + 1 << "x"
+                                                   << "it is too large (16777217 bytes; at most 16777216 bytes can be used)"_ba;
 }
 
 void TestTrevlinIni::failedWrites()
 {
     // A write that fails says why and leaves the file as it was.
-    QFETCH(bool, full);
-    QFETCH(bool, inPlace);
+    QFETCH(QString, disk);
+    QFETCH(QString, inPlace);
+    QFETCH(qint64, size);
     QFETCH(QString, value);
-    QFETCH(int, error);
+    QFETCH(QByteArray, reasonEnd);
+    const bool full = disk == "tmpfs" || disk == "btrfs";
     if (full && !kRoot)
-        QSKIP("mounting a small tmpfs needs root");
-    if (kRoot && inPlace && QStandardPaths::findExecutable("setpriv").isEmpty())
+        QSKIP("mounting a small disk needs root");
+    if (kRoot && inPlace == "nobody" && QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("running as root without setpriv: no unprivileged writer");
     TempAppFolder dir;
     QVERIFY(setMode(dir.path(), 0755));
     const QString disc = dir.filePath("disc");
     QVERIFY(QDir().mkdir(disc));
-    if (full && ::mount("tmpfs", QFile::encodeName(disc).constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+    const QByteArray mountPoint = QFile::encodeName(disc);
+    if (disk == "tmpfs" && ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
         QSKIP(qPrintable("cannot mount a 64 KiB tmpfs: " + QString::fromLocal8Bit(std::strerror(errno))));
+    if (disk == "btrfs") {
+        // A loop device is what this needs; without one the test fails.
+        QFile image(dir.filePath("btrfs.img"));
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(128 * 1024 * 1024));
+        image.close();
+        for (const QStringList &command : {QStringList{"mkfs.btrfs", "-q", "-f", image.fileName()},
+                                           QStringList{"mount", "-o", "loop", image.fileName(), disc}}) {
+            QProcess process;
+            process.start(command.first(), command.mid(1));
+            if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+                QFAIL(qPrintable("cannot make the btrfs disk (" + command.join(' ') + "): " + process.errorString() + ' '
+                                 + QString::fromLocal8Bit(process.readAllStandardError())));
+        }
+        QVERIFY(setMode(disc, 0755));
+    }
     const auto unmount = qScopeGuard([&] {
         if (full)
-            ::umount2(QFile::encodeName(disc).constData(), MNT_DETACH);
+            ::umount2(mountPoint.constData(), MNT_DETACH);
     });
     const QString path = dir.filePath("disc/trevlin.INI");
-    dir.writeFile("disc/trevlin.INI", kDisc);
+    QByteArray content = kDisc;
+    for (int line = 0; content.size() < size; ++line)
+        content += "; line " + QByteArray::number(line).rightJustified(8, '0') + " of the comment after the settings\r\n";
+    if (size) {
+        content.truncate(size - 2);
+        content += "\r\n";
+    }
+    dir.writeFile("disc/trevlin.INI", content);
+    if (inPlace == "link")
+        QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("disc/copy.ini")).constData()) == 0);
     // In place: a file in a folder its writer may not write.
-    if (inPlace && kRoot)
+    if (inPlace == "nobody" && kRoot)
         QVERIFY(chownPath(path, 65534, 65534));  // nobody's, in root's folder
-    if (inPlace && !kRoot)
+    if (inPlace == "nobody" && !kRoot)
         QVERIFY(setMode(disc, 0555));
     const auto writable = qScopeGuard([&] { setMode(disc, 0755); });
-    if (full) {
+    QStringList fills;
+    if (disk == "tmpfs") {
         QFile fill(dir.filePath("disc/fill"));
         QVERIFY(fill.open(QIODevice::WriteOnly));
         const QByteArray block(4096, '\0');
         while (fill.write(block) == block.size() && fill.flush()) {
         }
         QVERIFY(fill.error() != QFileDevice::NoError);  // full
+        fills << "fill";
+    }
+    if (disk == "btrfs") {
+        // Full in files of 1 MiB, then one goes.
+        const QByteArray block(1024 * 1024, 'f');
+        for (bool room = true; room;) {
+            QFile fill(dir.filePath("disc/fill" + QString::number(fills.size())));
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            fills << QFileInfo(fill).fileName();
+            room = fill.write(block) == block.size() && fill.flush() && ::fsync(fill.handle()) == 0;
+        }
+        QVERIFY2(fills.size() > 10, "the btrfs disk took less than 10 MiB");
+        QVERIFY(QFile::remove(dir.filePath("disc/fill0")));
+        fills.removeFirst();
+        ::sync();
     }
 
-    const Run run = runTool({"set", path, "main", "title", value}, inPlace ? kNobody : QStringList(),
-                            full ? QString() : QStringLiteral(FAILING_SYNC));
+    const Run run = runTool({"set", path, "main", "title", value}, inPlace == "nobody" ? kNobody : QStringList(),
+                            disk == "failing sync" ? QStringLiteral(FAILING_SYNC) : QString());
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.startsWith("Escrita sem Sucesso: "), true);
-    QVERIFY2(run.err.endsWith(std::strerror(error) + "\n"_ba), run.err.constData());
-    QCOMPARE(dir.readFile("disc/trevlin.INI"), kDisc);
-    QCOMPARE(QDir(disc).entryList(QDir::Files | QDir::Hidden),
-             full ? QStringList({"fill", "trevlin.INI"}) : QStringList({"trevlin.INI"}));
+    QVERIFY2(run.err.endsWith(reasonEnd + "\n"), run.err.constData());
+    QVERIFY(dir.readFile("disc/trevlin.INI") == content);
+    QStringList expected = fills + QStringList{"trevlin.INI"};
+    if (inPlace == "link")
+        expected << "copy.ini";
+    expected.sort();
+    QCOMPARE(QDir(disc).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+
+    if (disk == "btrfs") {
+        // With room again, the same change is made.
+        for (int i = 1; i <= 8; ++i)
+            QVERIFY(QFile::remove(dir.filePath("disc/fill" + QString::number(i))));
+        ::sync();
+        const Run again = runTool({"set", path, "main", "title", value}, inPlace == "nobody" ? kNobody : QStringList());
+        QVERIFY2(again.exitCode == 0, again.err.constData());
+        QCOMPARE(dir.readFile("disc/trevlin.INI"), QByteArray(content).replace("Title=TrevLIN", "Title=" + value.toUtf8()));
+    }
 }
 
 void TestTrevlinIni::writersTakeTurns()
@@ -354,6 +497,13 @@ void TestTrevlinIni::writersTakeTurns()
     TempAppFolder dir;
     const QString path = dir.iniPath();
     dir.writeIni(kDisc);
+    // New files of writers that were killed go; one that a writer still
+    // holds, and files of other names, stay.
+    for (const char *name : {".trevlin.INI.k1lled", ".trevlin.INI.ZZ9zz9", ".trevlin.INI.held00", ".trevlin.INI.other",
+                             ".other.INI.k1lled"})
+        dir.writeFile(QString::fromLatin1(name), QByteArray(1024, 'x'));
+    QFile writing(dir.filePath(".trevlin.INI.held00"));
+    QVERIFY(writing.open(QIODevice::ReadOnly) && ::flock(writing.handle(), LOCK_EX) == 0);
     const QString loop = QStringLiteral(
         "for i in $(seq 60); do \"$0\" set \"$1\" \"$2\" k$i v$i && echo $i; done");
     QProcess writers[2];
@@ -362,7 +512,7 @@ void TestTrevlinIni::writersTakeTurns()
         writers[w].start("sh", {"-c", loop, TREVLIN_INI_TOOL, path, sections[w]});
     int succeeded = 0;
     for (int w = 0; w < 2; ++w) {
-        QVERIFY(writers[w].waitForFinished(120000));
+        QVERIFY(writers[w].waitForFinished(240000));
         const QList<QByteArray> done = writers[w].readAllStandardOutput().split('\n');
         for (const QByteArray &i : done) {
             if (i.isEmpty())
@@ -374,6 +524,8 @@ void TestTrevlinIni::writersTakeTurns()
     }
     QCOMPARE(succeeded, 120);
     QCOMPARE(readIniFile(path, "settings", "blockset"), "no"_L1);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({".other.INI.k1lled", ".trevlin.INI.held00", ".trevlin.INI.other", "trevlin.INI"}));
 
     // A writer that never lets go makes the next one fail after a wait.
     QFile held(path);
