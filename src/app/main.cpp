@@ -121,8 +121,9 @@ int main(int argc, char **argv)
 {
     // Before Qt and GStreamer start: they read where their plugins are then.
     const QString program = platform::programFile();
-    const bool discBundle = platform::useDiscBundle(QFileInfo(program).absolutePath(),
-                                                    QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    const bool discBundle = !program.isEmpty()
+        && platform::useDiscBundle(QFileInfo(program).absolutePath(),
+                                   QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
 
     // Windows centre themselves, which a Wayland session does not allow a
     // program to do: there, go through XWayland. A disc carries Qt's xcb
@@ -138,7 +139,7 @@ int main(int argc, char **argv)
 
     // Started through the dynamic loader, the executable is the loader: the
     // program's folder is still the one its own file lies in.
-    if (program != QCoreApplication::applicationFilePath())
+    if (!program.isEmpty() && program != QCoreApplication::applicationFilePath())
         platform::setApplicationFolder(QDir::toNativeSeparators(QFileInfo(program).absolutePath()));
 
     if (const std::optional<int> refused = useDiscFolder(QApplication::arguments().mid(1), nativeArguments(argc, argv)))

@@ -1,8 +1,8 @@
 #include "mainwindow/frmprincipal.h"
 
+#include "mainwindow/coverloader.h"
 #include "mainwindow/launchactions.h"
 #include "platform/application.h"
-#include "platform/discfile.h"
 #include "platform/twips.h"
 #include "settings/moduleini.h"
 #include "settingsdialog/frmparametros.h"
@@ -15,10 +15,8 @@
 #include "windows/playerloader.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QEvent>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -37,9 +35,6 @@ constexpr int ClientWidth = 7200;
 constexpr int ClientHeight = 7725;
 constexpr int StatusTop = 7470;
 constexpr int CoverLeft = 240;
-// A cover file larger than this is no cover: the decoded picture alone may
-// take at most the image reader's allocation limit.
-constexpr qint64 LargestCover = 64 * 1024 * 1024;
 
 QFrame *makeLine(QWidget *parent, const char *name, int top, const QColor &colour)
 {
@@ -51,34 +46,6 @@ QFrame *makeLine(QWidget *parent, const char *name, int top, const QColor &colou
     palette.setColor(QPalette::Window, colour);
     line->setPalette(palette);
     return line;
-}
-
-// Reads the cover picture at `path` into `picture`; or says in a few words
-// why it cannot be shown ("a folder", "too large: ..."). Only an ordinary
-// file is opened, without blocking and up to a size bound, and the picture is
-// decoded from the bytes read: the image reader never opens the path itself.
-QString readCover(const QString &path, QImage *picture)
-{
-    platform::DiscFile file = platform::readDiscFile(path, LargestCover);
-    if (!file.ok()) // "it is a folder" becomes "(a folder)" in the note
-        return file.reason.startsWith(QLatin1String("it is ")) ? file.reason.mid(6) : file.reason;
-    QBuffer buffer(&file.bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    // The reader refuses a picture larger than its allocation limit, but
-    // gives no reason for it.
-    const QSize size = reader.size();
-    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
-    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit)
-        return QStringLiteral("too large: %1 x %2 pixels").arg(size.width()).arg(size.height());
-    *picture = reader.read();
-    if (!picture->isNull())
-        return QString();
-    QString reason = reader.errorString(); // "Unsupported image format"
-    if (reason.size() > 1 && reason[1].isLower())
-        reason[0] = reason[0].toLower();
-    return reason;
 }
 
 } // namespace
@@ -104,6 +71,17 @@ frmprincipal::frmprincipal(QWidget *parent)
     m_tabs->attachImageList({{QIcon(widgets::picture(QStringLiteral(":/trevlin/tabs/cover.png")))}});
     m_tabs->addTab(QStringLiteral("Front"), 0, true, QStringLiteral("Front"), 1000);
     m_tabs->addTab(QStringLiteral("Back"), 0, true, QStringLiteral("Back"), 2000);
+
+    // The covers are decoded away from the window's thread.
+    m_coverLoader = new CoverLoader(this);
+    connect(m_coverLoader, &CoverLoader::stillLoading, this, [this](int index, const QString &path) {
+        m_covers[index]->clear();
+        m_covers[index]->setText(QStringLiteral("Loading\n%1").arg(path));
+    });
+    connect(m_coverLoader, &CoverLoader::loaded, this,
+            [this](int index, const QString &path, const QImage &picture, const QString &problem) {
+                showCover(m_covers[index], path, picture, problem);
+            });
 
     platform::registerForm(this, [this] { activate(); });
 }
@@ -324,19 +302,35 @@ void frmprincipal::activate()
         m_param->setEnabled(true);
 }
 
-// Shows the picture named by `path` stretched over the image. A file that
-// cannot be shown leaves the image empty with a short note naming it and
-// saying why; an empty path leaves it empty.
+// Starts loading the picture named by `path` into the image, decoded to the
+// size it is shown at, away from the window's thread; the image keeps what it
+// shows until the picture or a note comes (after a moment it says it is
+// loading). An empty path leaves it empty at once.
 void frmprincipal::loadCover(QLabel *image, const QString &path)
 {
+    const int index = image->property("index").toInt();
+    if (path.isEmpty()) {
+        m_coverLoader->cancel(index);
+        showCover(image, path, QImage(), QString());
+        return;
+    }
+    image->setProperty("loading", true);
+    m_coverLoader->load(index, path, image->contentsRect().size() * image->devicePixelRatioF());
+}
+
+// Shows the picture stretched over the image; a picture that cannot be shown
+// leaves the image empty with a short note naming the file and saying why.
+void frmprincipal::showCover(QLabel *image, const QString &path, const QImage &picture, const QString &problem)
+{
+    image->setProperty("loading", false);
     image->clear();
     image->setToolTip(QString());
     if (path.isEmpty())
         return;
-    QImage picture;
-    const QString problem = readCover(path, &picture);
     if (problem.isEmpty()) {
-        image->setPixmap(QPixmap::fromImage(picture));
+        QPixmap pixmap = QPixmap::fromImage(picture);
+        pixmap.setDevicePixelRatio(image->devicePixelRatioF());
+        image->setPixmap(pixmap);
         return;
     }
     image->setText(QStringLiteral("Cannot show\n%1\n(%2)").arg(path, problem));

@@ -8,6 +8,8 @@
 #include <QMainWindow>
 
 class QAction;
+class QImage;
+class CoverLoader;
 class QGroupBox;
 class QLabel;
 class QToolBar;
@@ -39,6 +41,7 @@ private:
     void buildMenus();
     void activate();
     void loadCover(QLabel *image, const QString &path);
+    void showCover(QLabel *image, const QString &path, const QImage &picture, const QString &problem);
     void setStatusText(const QString &text);
     void switchCovers();
     void confirmExit();
@@ -55,6 +58,7 @@ private:
     QLabel *m_covers[2] = {};
     QLabel *m_titles[2] = {};
     QAction *m_param = nullptr;
+    CoverLoader *m_coverLoader = nullptr; // decodes the covers away from the window's thread
 
     platform::FormHolder<frmAcerca> m_about;
     platform::FormHolder<frmopdicas> m_hints;

@@ -4,37 +4,169 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+
+#if defined(Q_OS_LINUX)
+#include <cerrno>
+#include <climits>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/auxv.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
+#elif defined(Q_OS_UNIX)
+#include <dlfcn.h>
+#endif
 
 namespace platform {
+namespace {
+
+#if defined(Q_OS_LINUX)
+// Where a symbolic link points, as the bytes the system gives.
+QByteArray readLink(const char *link)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::readlink(link, target.data(), size_t(target.size()));
+        if (n < 0)
+            return {};
+        if (n < target.size()) {
+            target.truncate(n);
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+// The device and inode of the file mapped at `address`. Only the numbers of
+// its line in /proc/self/maps are read ("start-end perms offset MAJ:MIN
+// inode path"), which come before the path and are never escaped.
+bool mappedFileId(quintptr address, dev_t *device, ino_t *inode)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    // The file reports no size: read until a read brings nothing.
+    for (QByteArray line = maps.readLine(); !line.isEmpty(); line = maps.readLine()) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 5)
+            continue;
+        const QList<QByteArray> range = fields[0].split('-');
+        const QList<QByteArray> majorMinor = fields[3].split(':');
+        if (range.size() != 2 || majorMinor.size() != 2)
+            continue;
+        bool ok[5] = {};
+        const quintptr start = range[0].toULongLong(&ok[0], 16);
+        const quintptr end = range[1].toULongLong(&ok[1], 16);
+        if (!ok[0] || !ok[1] || address < start || address >= end)
+            continue;
+        const uint major = majorMinor[0].toUInt(&ok[2], 16);
+        const uint minor = majorMinor[1].toUInt(&ok[3], 16);
+        *inode = ino_t(fields[4].toULongLong(&ok[4], 10));
+        *device = makedev(major, minor);
+        return ok[2] && ok[3] && ok[4];
+    }
+    return false;
+}
+
+// The program's file as bytes, or nothing when it cannot be known.
+QByteArray findProgramFileName()
+{
+    // Loaded by the kernel, which loaded its interpreter beside it: the
+    // executable is the program, and the kernel names it.
+    if (::getauxval(AT_BASE) != 0)
+        return readLink("/proc/self/exe");
+
+    // Started as `ld-linux PROGRAM`: the loader opened the name it was given
+    // (always one with a slash), from the folder the program was started in,
+    // and the C library gives that name back for the program's own code.
+    Dl_info info = {};
+    if (::dladdr(reinterpret_cast<void *>(&programFile), &info) == 0 || !info.dli_fname || !*info.dli_fname)
+        return {};
+    QByteArray name(info.dli_fname);
+    if (!name.startsWith('/')) {
+        QByteArray folder = readLink("/proc/self/cwd");
+        if (folder.isEmpty())
+            return {};
+        name = folder + '/' + name;
+    }
+    // Still the file that was loaded (the name could be another one's by
+    // now): its device and inode are those of the mapped code.
+    struct stat file = {};
+    dev_t device = 0;
+    ino_t inode = 0;
+    if (::stat(name.constData(), &file) != 0
+        || !mappedFileId(reinterpret_cast<quintptr>(&programFile), &device, &inode)
+        || file.st_dev != device || file.st_ino != inode)
+        return {};
+    return name;
+}
+
+QString findProgramFile()
+{
+    const QByteArray name = findProgramFileName();
+    if (name.isEmpty())
+        return {};
+    const QString text = QFile::decodeName(name);
+    if (QFile::encodeName(text) == name)
+        return text;
+    // The name is no valid UTF-8, so its text would name another file:
+    // name the folder through a descriptor open on it, which stays open for
+    // the program's life. It is named with the process's number rather than
+    // "self", so that GStreamer's plugin scanner, a process of its own, can
+    // take plugins from it too.
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? name.left(slash) : QByteArray("/");
+    const int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    return QStringLiteral("/proc/%1/fd/%2/").arg(::getpid()).arg(fd) + QFile::decodeName(name.mid(slash + 1));
+}
+#elif defined(Q_OS_WIN)
+QString findProgramFile()
+{
+    // The program's own module, also before the application object exists.
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, name.data(), DWORD(name.size()));
+        if (n == 0)
+            return {};
+        if (n < name.size())
+            return QDir::fromNativeSeparators(QString::fromWCharArray(name.data(), int(n)));
+        name.resize(name.size() * 2);
+    }
+}
+#elif defined(Q_OS_UNIX)
+QString findProgramFile()
+{
+    Dl_info info = {};
+    if (::dladdr(reinterpret_cast<void *>(&programFile), &info) == 0 || !info.dli_fname || !*info.dli_fname)
+        return {};
+    return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+}
+#else
+QString findProgramFile()
+{
+    return {};
+}
+#endif
+
+const QString &programFileFoundAtStart()
+{
+    static const QString file = findProgramFile();
+    return file;
+}
+
+// Found while the program starts, before main() runs.
+[[maybe_unused]] const QString &foundAtStart = programFileFoundAtStart();
+
+} // namespace
 
 QString programFile()
 {
-    // The mapping that holds this very function is the program's file.
-    const auto here = reinterpret_cast<quintptr>(&programFile);
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (maps.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // "start-end perms offset device inode   path". The file reports no
-        // size, so read until a read brings nothing.
-        for (QByteArray line = maps.readLine(); !line.isEmpty(); line = maps.readLine()) {
-            line = line.trimmed();
-            const qsizetype dash = line.indexOf('-');
-            const qsizetype space = line.indexOf(' ');
-            const qsizetype path = line.indexOf('/');
-            if (dash <= 0 || space <= dash || path <= space)
-                continue;
-            bool startOk = false;
-            bool endOk = false;
-            const quintptr start = line.left(dash).toULongLong(&startOk, 16);
-            const quintptr end = line.mid(dash + 1, space - dash - 1).toULongLong(&endOk, 16);
-            if (startOk && endOk && start <= here && here < end) {
-                QString file = QFile::decodeName(line.mid(path));
-                file.remove(QRegularExpression(QStringLiteral(" \\(deleted\\)$")));
-                return file;
-            }
-        }
-    }
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return programFileFoundAtStart();
 }
 
 bool useDiscBundle(const QString &programFolder, const QString &cacheFolder)

@@ -12,6 +12,15 @@ namespace platform {
 // itself; but when the dynamic loader started it (a FAT stick marks nothing
 // executable, so the disc's autorun runs `ld-linux ./trevlin`), the
 // executable is the loader, and this is still the program's own file.
+//
+// It is found once, as the program starts (before main() can change the
+// working folder a relative name given to the loader depends on), from what
+// the system reports as bytes, never from text it escaped. A folder name
+// that is no valid UTF-8 cannot be held in a QString and given back to the
+// system as it was: the folder is then named through a descriptor open on
+// it (/proc/PID/fd/N/trevlin), which names exactly that folder. Empty when
+// the program's file cannot be known; the caller then uses the folder it
+// was given.
 QString programFile();
 
 // When `programFolder` holds the disc's GStreamer plugins

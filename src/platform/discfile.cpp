@@ -96,31 +96,61 @@ DiscFile inspectDiscFile(const QString &path, qint64 maxBytes)
 #endif
 }
 
-DiscFile readDiscFile(const QString &path, qint64 maxBytes)
-{
-    DiscFile file = inspectDiscFile(path, maxBytes);
-    if (!file.ok())
-        return file;
 #ifdef Q_OS_UNIX
+int openDiscFile(const QString &path, DiscFile *file, qint64 maxBytes)
+{
+    *file = inspectDiscFile(path, maxBytes);
+    if (!file->ok())
+        return -1;
     // Opened without blocking, then checked again on the open descriptor: the
     // name may have been swapped for a pipe since it was looked at.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return statFailed(errno);
+    if (fd < 0) {
+        *file = statFailed(errno);
+        return -1;
+    }
     struct stat info = {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        return problem(DiscFile::Unreadable, systemReason(error));
+        *file = problem(DiscFile::Unreadable, systemReason(error));
+        return -1;
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        return byType(info);
+        *file = byType(info);
+        return -1;
+    }
+    if (maxBytes >= 0 && info.st_size > maxBytes) {
+        ::close(fd);
+        *file = tooLarge(info.st_size, maxBytes);
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file->size = info.st_size;
+    return fd;
+}
+
+QString openFileName(int fd)
+{
+#ifdef Q_OS_LINUX
+    return QStringLiteral("/proc/self/fd/%1").arg(fd);
+#else
+    return QStringLiteral("/dev/fd/%1").arg(fd);
+#endif
+}
+#endif
+
+DiscFile readDiscFile(const QString &path, qint64 maxBytes)
+{
+#ifdef Q_OS_UNIX
+    DiscFile file;
+    const int fd = openDiscFile(path, &file, maxBytes);
+    if (fd < 0)
+        return file;
     // Read to the end, at most one byte past the bound to see a file that grew.
     QByteArray bytes;
-    if (!readOpenFile(fd, info.st_size, maxBytes, bytes)) {
+    if (!readOpenFile(fd, file.size, maxBytes, bytes)) {
         const int error = errno;
         ::close(fd);
         return problem(DiscFile::Unreadable, systemReason(error));
@@ -132,6 +162,9 @@ DiscFile readDiscFile(const QString &path, qint64 maxBytes)
     file.bytes = bytes;
     return file;
 #else
+    DiscFile file = inspectDiscFile(path, maxBytes);
+    if (!file.ok())
+        return file;
     QFile handle(path);
     if (!handle.open(QIODevice::ReadOnly))
         return problem(DiscFile::Unreadable, handle.errorString());

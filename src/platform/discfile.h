@@ -44,6 +44,21 @@ DiscFile inspectDiscFile(const QString &path, qint64 maxBytes = -1);
 // TooLarge too.
 DiscFile readDiscFile(const QString &path, qint64 maxBytes);
 
+#ifdef Q_OS_UNIX
+// Opens `path` for reading when it is an ordinary file of at most `maxBytes`
+// (a negative bound means no bound), without blocking, and checks it on the
+// open descriptor: a name swapped for a named pipe after a look at it is seen
+// as the pipe, never waited on. Answers the descriptor (the caller closes
+// it), or -1 with the problem in `file`; `file` also gets the size.
+int openDiscFile(const QString &path, DiscFile *file, qint64 maxBytes = -1);
+
+// A name under which the system opens the very file open at `fd` (Linux:
+// /proc/self/fd/N), whatever has become of the name it was opened by since;
+// for what opens files by name itself (the media player). Valid while `fd`
+// stays open, in this process.
+QString openFileName(int fd);
+#endif
+
 // The system's text for an error number ("No space left on device").
 QString systemReason(int error);
 

@@ -20,6 +20,10 @@
 #include <QVideoSink>
 #include <QVideoWidget>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 // The picture. Qt's video widget neither leaves full screen on Esc or a
 // double click nor comes back from a full-screen window that was closed, so
 // this one does: the player decides what those gestures mean.
@@ -188,6 +192,8 @@ MediaPlayer::~MediaPlayer()
     // Playback ends with the player; the picture goes before the decoder.
     m_player->stop();
     m_player->setVideoOutput(nullptr);
+    m_player->setSource(QUrl());
+    closeMovie();
 }
 
 void MediaPlayer::buildControls()
@@ -339,6 +345,7 @@ void MediaPlayer::setFileName(const QString &fileName)
     // it anew, also after an error, and play it from its start.
     m_player->stop();
     m_player->setSource(QUrl());
+    closeMovie();
     showMessage(QString());
 
     if (fileName.isEmpty()) {
@@ -347,15 +354,24 @@ void MediaPlayer::setFileName(const QString &fileName)
     }
     // A relative name is found from the working folder, as the system would.
     // Only an ordinary file goes to the decoder, which would wait for good on
-    // a named pipe and read a device without end; it is looked at without
-    // being opened.
+    // a named pipe and read a device without end. The file is opened here,
+    // without blocking, and checked on its descriptor; the decoder is given a
+    // name for that descriptor, so it opens the very file that was checked,
+    // even when the movie's name has been swapped for a pipe since.
     const QFileInfo file(fileName);
-    const platform::DiscFile disc = platform::inspectDiscFile(fileName);
+    platform::DiscFile disc;
+#ifdef Q_OS_UNIX
+    const int fd = platform::openDiscFile(fileName, &disc);
+#else
+    disc = platform::inspectDiscFile(fileName);
+#endif
     QString problem = disc.reason;
     if (disc.problem == platform::DiscFile::Folder)
         problem = tr("it is a folder, not a file");
+#ifndef Q_OS_UNIX
     else if (disc.ok() && !file.isReadable())
         problem = tr("the file cannot be read");
+#endif
     if (!problem.isEmpty()) {
         QString text = tr("Cannot play \"%1\": %2.").arg(fileName, problem);
         if (file.isRelative())
@@ -364,10 +380,25 @@ void MediaPlayer::setFileName(const QString &fileName)
         return;
     }
 
+#ifdef Q_OS_UNIX
+    m_openMovie = fd;
+    m_player->setSource(QUrl::fromLocalFile(platform::openFileName(fd)));
+#else
     m_player->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+#endif
     if (m_settings.autoStart)
         m_player->play();
     updateButtons();
+}
+
+// The movie's file stays open while the player may open it again.
+void MediaPlayer::closeMovie()
+{
+#ifdef Q_OS_UNIX
+    if (m_openMovie >= 0)
+        ::close(m_openMovie);
+    m_openMovie = -1;
+#endif
 }
 
 void MediaPlayer::reportPlayerError(const QString &reason)

@@ -90,9 +90,11 @@ private:
     void updateTime();
     void layoutVideo();
     void leftFullScreen();
+    void closeMovie();
 
     Settings m_settings;
     QString m_fileName;
+    int m_openMovie = -1; // the movie's file, open while the player has it (Unix)
     QString m_messageText;
     DisplaySize m_displaySize = OwnSize;
     DisplaySize m_sizeBeforeFullScreen = OwnSize;

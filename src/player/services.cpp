@@ -19,6 +19,10 @@ namespace {
     reinterpret_cast<const void *>(&ReadINI),
     reinterpret_cast<const void *>(&platform::applicationTitle),
     reinterpret_cast<const void *>(&platform::inspectDiscFile),
+#ifdef Q_OS_UNIX
+    reinterpret_cast<const void *>(&platform::openDiscFile),
+    reinterpret_cast<const void *>(&platform::openFileName),
+#endif
     reinterpret_cast<const void *>(&platform::registerForm),
     reinterpret_cast<const void *>(&platform::moduleLoadFailure),
     reinterpret_cast<const void *>(&widgets::centreWindow),

@@ -1,5 +1,6 @@
 // The main window: its contents, activation, launch actions, hover texts,
 // cover tabs, Exit and the secondary windows it opens.
+#include "mainwindow/coverloader.h"
 #include "mainwindow/frmprincipal.h"
 #include "mainwindow/launchactions.h"
 #include "platform/application.h"
@@ -7,6 +8,7 @@
 #include "platform/twips.h"
 #include "widgets/tabstrip.h"
 #include "windows/playerloader.h"
+#include "slowpictures.h"
 #include "testsupport.h"
 
 #include <QAccessible>
@@ -30,6 +32,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QToolBar>
 
 #include <sys/stat.h>
@@ -96,6 +99,15 @@ class tst_frmprincipal : public QObject
     }
 
     QLabel *child(const char *name) { return window->findChild<QLabel *>(QLatin1String(name)); }
+
+    // The covers are decoded away from the window's thread: waits until both
+    // show their picture or note.
+    bool coversLoaded()
+    {
+        return QTest::qWaitFor([this] {
+            return !child("piccapa_0")->property("loading").toBool() && !child("piccapa_1")->property("loading").toBool();
+        });
+    }
 
     // The program's visible window named `name` other than the main window.
     static QWidget *shownForm(const QString &name)
@@ -181,6 +193,7 @@ private slots:
         folder->writeIni("[main]\r\nTitle=My Movie\r\n[path]\r\nfrontcover=" + folder->filePath("front.jpg").toUtf8()
                          + "\r\nbackcover=" + folder->filePath("back.jpg").toUtf8() + "\r\n");
         openWindow();
+        QVERIFY(coversLoaded());
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("My Movie"));
         QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("My Movie"));
         for (const char *name : {"Lbltitulo_0", "Lbltitulo_1"}) {
@@ -201,6 +214,7 @@ private slots:
         // The next activation reads the file again: a new title, an empty one.
         folder->writeIni("[Main]\r\ntitle=Second\r\n");
         reactivate();
+        QVERIFY(coversLoaded());
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Second"));
         QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("Second"));
         QVERIFY(child("piccapa_0")->pixmap().isNull());
@@ -252,6 +266,7 @@ private slots:
         folder->writeIni("[path]\r\nfrontcover=" + path.toUtf8() + "\r\nbackcover=" + path.toUtf8()
                          + "\r\n[main]\r\ntitle=Still here\r\n[settings]\r\nblockset=yes\r\n");
         openWindow();
+        QVERIFY(coversLoaded());
         for (QLabel *cover : {child("piccapa_0"), child("piccapa_1")}) {
             QCOMPARE(cover->pixmap().isNull(), !why.isEmpty());
             QCOMPARE(why.isEmpty() ? cover->text() : shownText(cover),
@@ -261,6 +276,40 @@ private slots:
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Still here"));
         QVERIFY(!window->findChild<QAction *>(QStringLiteral("param"))->isEnabled());
         QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // A picture that takes the decoder minutes (a progressive JPEG with one
+    // scan repeated thousands of times) neither holds the window nor stays
+    // loading for ever: the window is shown and answers at once, the other
+    // cover comes, the cover's place says it is loading, and after the time
+    // limit it says the decode was given up; the decoder stops too.
+    void aSlowCoverNeitherHoldsTheWindowNorLoadsForEver()
+    {
+        const auto restore = qScopeGuard([limit = CoverLoader::timeLimit()] { CoverLoader::setTimeLimit(limit); });
+        CoverLoader::setTimeLimit(std::chrono::milliseconds(4000));
+        const QByteArray slow = slowpictures::progressiveJpegWithRepeatedScan(2000, 2000, 20000);
+        QVERIFY2(!slow.isEmpty(), "the progressive JPEG has no AC scan to repeat");
+        folder->writeFile(QStringLiteral("slow.jpg"), slow);
+        folder->writeFile(QStringLiteral("back.jpg"), jpeg(100, 140, Qt::blue));
+        const QString path = folder->filePath(QStringLiteral("slow.jpg"));
+        folder->writeIni("[main]\r\ntitle=Slow cover\r\n[path]\r\nfrontcover=" + path.toUtf8()
+                         + "\r\nbackcover=" + folder->filePath("back.jpg").toUtf8() + "\r\n");
+        openWindow();
+        QVERIFY(window->isActiveWindow());
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("Slow cover"));
+        QLabel *front = child("piccapa_0");
+        QTRY_VERIFY(!child("piccapa_1")->pixmap().isNull());
+        QTRY_COMPARE(shownText(front), QStringLiteral("Loading\n%1").arg(path));
+        // The window answers: a key switches the covers while the front one decodes.
+        auto *tabs = window->findChild<widgets::TabStrip *>(QStringLiteral("Tabcapas1"));
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+        QCOMPARE(child("piccapa_1")->x(), twips(240));
+        QVERIFY2(front->property("loading").toBool(), "the slow picture was no longer loading when the window answered");
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(front),
+                                  QStringLiteral("Cannot show\n%1\n(its decoding took longer than 4 seconds and was given up)")
+                                      .arg(path), 15000);
+        QVERIFY(front->pixmap().isNull());
+        QVERIFY2(QThreadPool::globalInstance()->waitForDone(5000), "the decoder went on after it was given up");
     }
 
     void settingsLockIsComparedExactly()
@@ -485,6 +534,7 @@ private slots:
         QTRY_VERIFY(window->isVisible() && window->isActiveWindow());
         QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("New title"));
         QCOMPARE(child("Lbltitulo_1")->text(), QStringLiteral("New title"));
+        QVERIFY(coversLoaded());
         QVERIFY(!child("piccapa_0")->pixmap().isNull());
     }
 

@@ -17,8 +17,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+#include <vector>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <link.h>
+#endif
 
 using namespace testsupport;
 
@@ -35,6 +44,80 @@ struct CountingForm : QWidget
         platform::registerForm(this, [this] { ++activations; });
     }
 };
+
+
+#ifdef Q_OS_LINUX
+// Run as a copy of this program: the device and inode of the file the
+// program found as its own and of the folder it lies in, after a change of
+// working folder.
+constexpr char ReportProgramFile[] = "--report-program-file";
+
+int reportProgramFile()
+{
+    ::chdir("/");
+    const QString file = platform::programFile();
+    struct stat program = {}, folder = {};
+    if (file.isEmpty() || ::stat(QFile::encodeName(file).constData(), &program) != 0
+        || ::stat(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), &folder) != 0) {
+        std::printf("not found: %s\n", qUtf8Printable(file));
+        return 1;
+    }
+    std::printf("%llu:%llu %llu:%llu\n", qulonglong(program.st_dev), qulonglong(program.st_ino),
+                qulonglong(folder.st_dev), qulonglong(folder.st_ino));
+    return 0;
+}
+
+QByteArray fileId(const QByteArray &path)
+{
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0)
+        return "(" + path + " is not there)";
+    return QByteArray::number(qulonglong(info.st_dev)) + ':' + QByteArray::number(qulonglong(info.st_ino));
+}
+
+// The dynamic loader this program was started with (its PT_INTERP).
+QByteArray dynamicLoader()
+{
+    QByteArray loader;
+    ::dl_iterate_phdr([](dl_phdr_info *info, size_t, void *out) {
+        for (int i = 0; i < info->dlpi_phnum; ++i)
+            if (info->dlpi_phdr[i].p_type == PT_INTERP)
+                *static_cast<QByteArray *>(out) = reinterpret_cast<const char *>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
+        return 1; // the program comes first
+    }, &loader);
+    return loader;
+}
+
+// Runs `argv` in `folder` (names as bytes, which a QProcess cannot take);
+// answers its output.
+QByteArray runIn(const QByteArray &folder, const QList<QByteArray> &argv)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return "(no pipe)";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        std::vector<char *> args;
+        for (const QByteArray &arg : argv)
+            args.push_back(const_cast<char *>(arg.constData()));
+        args.push_back(nullptr);
+        if (::chdir(folder.constData()) == 0)
+            ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    QByteArray output;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return output.trimmed();
+}
+#endif
 
 } // namespace
 
@@ -117,6 +200,60 @@ private slots:
         holder.get();
         QCOMPARE(made, 2);
         delete holder.existing();
+    }
+
+    // The program finds its own file (where its player module and a disc's
+    // Qt and GStreamer lie) whatever its folder is named, also when the
+    // dynamic loader started it by a relative name, and never a folder whose
+    // name is another's written differently: the kernel writes a newline in
+    // /proc/self/maps as "\012", and text cannot hold a byte that is no UTF-8.
+    void theProgramFindsItsOwnFileWhateverItsFolderIsNamed_data()
+    {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<QByteArray>("lookalike"); // a folder beside it, holding a copy too
+        QTest::newRow("newline") << QByteArray("disc\nnew") << QByteArray("disc\\012new");
+        QTest::newRow("blank") << QByteArray("my disc") << QByteArray("my\\040disc");
+        QTest::newRow("backslash") << QByteArray("back\\slash") << QByteArray("back\\134slash");
+        QTest::newRow("no UTF-8 (Latin-1 e acute)") << QByteArray("caf\xe9") << QByteArray("caf\xef\xbf\xbd");
+        QTest::newRow("all of them") << QByteArray("a\nb c\\d\xff") << QByteArray("a\\012b c\\d\xef\xbf\xbd");
+    }
+    void theProgramFindsItsOwnFileWhateverItsFolderIsNamed()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("The program's file is found from what Linux reports");
+#else
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, lookalike);
+        const QByteArray loader = dynamicLoader();
+        QVERIFY2(!loader.isEmpty(), "this test program names no dynamic loader");
+        QTemporaryDir work;
+        const QByteArray root = QFile::encodeName(work.path());
+        QFile self(QCoreApplication::applicationFilePath());
+        QVERIFY(self.open(QIODevice::ReadOnly));
+        const QByteArray program = self.readAll();
+        // Qt cannot remove what it cannot name.
+        const auto removeCopies = qScopeGuard([&] {
+            for (const QByteArray &name : {folder, lookalike}) {
+                ::unlink((root + '/' + name + "/prog").constData());
+                ::rmdir((root + '/' + name).constData());
+            }
+        });
+        for (const QByteArray &name : {folder, lookalike}) {
+            const QByteArray copy = root + '/' + name + "/prog";
+            QVERIFY(::mkdir((root + '/' + name).constData(), 0755) == 0);
+            const int fd = ::open(copy.constData(), O_WRONLY | O_CREAT | O_EXCL, 0755);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, program.constData(), size_t(program.size())), ssize_t(program.size()));
+            ::close(fd);
+        }
+        const QByteArray wanted = fileId(root + '/' + folder + "/prog") + ' ' + fileId(root + '/' + folder);
+        // By its path from another folder; through the loader by a name
+        // relative to the folder it was started in, and by its full path.
+        QCOMPARE(runIn("/", {root + '/' + folder + "/prog", ReportProgramFile}), wanted);
+        QCOMPARE(runIn(root, {loader, "./" + folder + "/prog", ReportProgramFile}), wanted);
+        QCOMPARE(runIn(root + '/' + folder, {loader, "./prog", ReportProgramFile}), wanted);
+        QCOMPARE(runIn("/", {loader, root + '/' + folder + "/prog", ReportProgramFile}), wanted);
+#endif
     }
 
     void joinFolderAddsNoSecondSeparator()
@@ -376,5 +513,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_platform)
+int main(int argc, char **argv)
+{
+#ifdef Q_OS_LINUX
+    if (argc == 2 && qstrcmp(argv[1], ReportProgramFile) == 0)
+        return reportProgramFile();
+#endif
+    QApplication app(argc, argv);
+    tst_platform test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_platform.moc"
