@@ -86,8 +86,9 @@ private slots:
             m_folder->writeIni(iniWithMovie(stored));
             reactivate(form);
             QCOMPARE(form->player()->fileName(), stored);
-            QCOMPARE(form->player()->mediaPlayer()->source(),
-                     QUrl::fromLocalFile(QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + stored)));
+            // Handed to the decoder once the picture's window is ready.
+            const QUrl wanted = QUrl::fromLocalFile(QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + stored));
+            QVERIFY(waitFor([&] { return form->player()->mediaPlayer()->source() == wanted; }, 5000));
         }
     }
 
