@@ -282,6 +282,7 @@ if(ffmpeg_dir)
   file(READ "${ffmpeg_dir}/share/trevlin/VERSION" ffmpeg_version)
   file(READ "${ffmpeg_dir}/share/trevlin/LICENSE" ffmpeg_license)
   string(STRIP "${ffmpeg_version}" ffmpeg_version)
+  string(REGEX REPLACE "^ffmpeg " "" ffmpeg_version "${ffmpeg_version}")
   string(STRIP "${ffmpeg_license}" ffmpeg_license)
   list(JOIN ffmpeg_names ", " names)
   string(APPEND index "\n${names} are not Debian's: they are built for the disc from Debian's\n"
