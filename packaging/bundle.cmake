@@ -11,12 +11,16 @@
 #   OUTPUT/.trevlin/plugins/<type>/     Qt's plugins
 #   OUTPUT/.trevlin/gstreamer-1.0/      GStreamer's plugins
 #   OUTPUT/.trevlin/libexec/gst-plugin-scanner
-#   OUTPUT/.trevlin/licenses/           each Debian package's copyright file
+#   OUTPUT/.trevlin/licenses/           each Debian package's copyright file, and
+#                                       the disc's own FFmpeg's (ffmpeg/)
 #
 # Variables: PROGRAM, OUTPUT, MODULES (extra ELF files to carry beside the
 # program; their dependencies are carried too), QT_PLUGINS_DIR,
 # GST_PLUGINS_DIR, GST_PLUGIN_SCANNER, PACKAGING_DIR (system-libraries.txt,
-# gstreamer-plugins.txt, disc/), PATCHELF, OBJDUMP, STRIP.
+# gstreamer-plugins.txt, disc/), PATCHELF, OBJDUMP, STRIP, GLIBC_FLOOR (the C
+# library autorun.sh asks for), and FFMPEG_BUILDER
+# (scripts/build-ffmpeg: the disc carries the FFmpeg it builds, or takes from
+# its cache, in place of Debian's; without it, Debian's is carried).
 #
 # The folder is made beside OUTPUT and takes OUTPUT's place only when complete.
 cmake_minimum_required(VERSION 3.25)
@@ -71,6 +75,35 @@ endfunction()
 
 read_list("${PACKAGING_DIR}/system-libraries.txt" system_libraries)
 read_list("${PACKAGING_DIR}/gstreamer-plugins.txt" gst_plugins)
+
+# The disc's own FFmpeg: the same version and library names as Debian's, with
+# only the decoders a disc plays. Debian's libraries of those names are not
+# looked at; the disc's are carried instead, with what they need.
+set(ffmpeg_dir)
+set(ffmpeg_libraries)
+set(ffmpeg_names)
+if(FFMPEG_BUILDER)
+  execute_process(COMMAND "${FFMPEG_BUILDER}" RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+  string(STRIP "${out}" out)
+  string(REGEX REPLACE ".*\n" "" ffmpeg_dir "${out}")
+  if(NOT rc EQUAL 0 OR NOT EXISTS "${ffmpeg_dir}/.complete")
+    message(FATAL_ERROR "bundle: the disc's FFmpeg could not be built (${FFMPEG_BUILDER}, see above)")
+  endif()
+  file(GLOB ffmpeg_files "${ffmpeg_dir}/lib/lib*.so.*")
+  foreach(file IN LISTS ffmpeg_files)
+    get_filename_component(name "${file}" NAME)
+    # The name programs ask for: libavcodec.so.59, not libavcodec.so.59.37.100.
+    if(name MATCHES "^(lib[a-z]+\\.so\\.[0-9]+)$")
+      list(APPEND ffmpeg_libraries "${file}")
+      list(APPEND ffmpeg_names "${name}")
+      string(REPLACE "." "\\." pattern "${name}")
+      list(APPEND system_libraries "^${pattern}$")
+    endif()
+  endforeach()
+  if(NOT ffmpeg_libraries)
+    message(FATAL_ERROR "bundle: ${ffmpeg_dir}/lib holds no FFmpeg libraries")
+  endif()
+endif()
 
 set(work "${OUTPUT}.partial")
 file(REMOVE_RECURSE "${work}")
@@ -129,7 +162,7 @@ file(GET_RUNTIME_DEPENDENCIES
   UNRESOLVED_DEPENDENCIES_VAR unresolved
   CONFLICTING_DEPENDENCIES_PREFIX conflict
   EXECUTABLES "${PROGRAM}" "${GST_PLUGIN_SCANNER}"
-  LIBRARIES ${modules}
+  LIBRARIES ${modules} ${ffmpeg_libraries}
   MODULES ${plugin_sources}
   PRE_EXCLUDE_REGEXES ${system_libraries})
 if(unresolved)
@@ -144,6 +177,11 @@ foreach(name IN LISTS conflict_FILENAMES)
 endforeach()
 
 set(libraries)
+foreach(library IN LISTS ffmpeg_libraries)
+  get_filename_component(name "${library}" NAME)
+  copy_real("${library}" "${trevlin}/lib/${name}")
+  carry("${trevlin}/lib/${name}" "$ORIGIN")
+endforeach()
 foreach(library IN LISTS resolved)
   get_filename_component(name "${library}" NAME)
   if(NOT EXISTS "${trevlin}/lib/${name}")
@@ -178,7 +216,14 @@ file(WRITE "${work}/qt.conf" "[Paths]\nPrefix=.trevlin\nPlugins=plugins\n")
 # What the desktops look for at a disc's root. autorun.inf and
 # .xdg-volume-info carry the disc's name; the image maker writes them again
 # with the title of the disc it lays out.
-file(COPY "${PACKAGING_DIR}/disc/autorun.sh" "${PACKAGING_DIR}/disc/trevlin.ico" DESTINATION "${work}")
+file(COPY "${PACKAGING_DIR}/disc/trevlin.ico" DESTINATION "${work}")
+# autorun.sh checks the C library against the floor before starting.
+if(NOT GLIBC_FLOOR MATCHES "^[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "bundle: GLIBC_FLOOR is not set (e.g. 2.35)")
+endif()
+file(READ "${PACKAGING_DIR}/disc/autorun.sh" autorun)
+string(REPLACE "@GLIBC_FLOOR@" "${GLIBC_FLOOR}" autorun "${autorun}")
+file(WRITE "${work}/autorun.sh" "${autorun}")
 file(CHMOD "${work}/autorun.sh" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                                  WORLD_READ WORLD_EXECUTE)
 file(WRITE "${work}/autorun.inf" "[autorun]\r\nlabel=Trevlin\r\nicon=trevlin.ico\r\n")
@@ -233,6 +278,22 @@ foreach(package IN LISTS packages)
   endif()
   copy_real("${copyright}" "${trevlin}/licenses/${package}/copyright")
 endforeach()
+if(ffmpeg_dir)
+  file(READ "${ffmpeg_dir}/share/trevlin/VERSION" ffmpeg_version)
+  file(READ "${ffmpeg_dir}/share/trevlin/LICENSE" ffmpeg_license)
+  string(STRIP "${ffmpeg_version}" ffmpeg_version)
+  string(REGEX REPLACE "^ffmpeg " "" ffmpeg_version "${ffmpeg_version}")
+  string(STRIP "${ffmpeg_license}" ffmpeg_license)
+  list(JOIN ffmpeg_names ", " names)
+  string(APPEND index "\n${names} are not Debian's: they are built for the disc from Debian's\n"
+                      "source package (${ffmpeg_version}, `apt-get source ffmpeg=${ffmpeg_version}`\n"
+                      "gives it) with only the decoders and parsers the disc plays. Their licence is\n"
+                      "${ffmpeg_license} (ffmpeg/COPYING.LGPLv2.1); ffmpeg/copyright is the\n"
+                      "package's copyright file and ffmpeg/CONFIGURE the options they were built with.\n")
+  foreach(file copyright COPYING.LGPLv2.1 CONFIGURE)
+    copy_real("${ffmpeg_dir}/share/trevlin/${file}" "${trevlin}/licenses/ffmpeg/${file}")
+  endforeach()
+endif()
 file(WRITE "${trevlin}/licenses/PACKAGES" ${index})
 
 file(REMOVE_RECURSE "${OUTPUT}")

@@ -178,12 +178,32 @@ if [ ${#not_on_disc[@]} -gt 0 ]; then
   printf '  %s\n' "${not_on_disc[@]}"
 fi
 
-# The disc's name: its title, or the program's name. The volume ID keeps to
-# ISO 9660's letters (32 at most); Joliet and the desktops show the title.
+# The disc's name: its title, or the program's name, as long as each format
+# allows. The ISO 9660 volume ID takes 32 characters, here the title's
+# printable ASCII (other letters transliterated), case and blanks kept, which
+# every system reads although ECMA-119 asks for [A-Z0-9_] only; Joliet takes
+# the first 16 of them (Windows shows those). Linux's blkid joins the two
+# into the whole 32.
 value main title
 title=${value:-Trevlin}
-volid=$(printf '%s' "$title" | LC_ALL=C tr -c 'A-Za-z0-9' '_' | tr 'a-z' 'A-Z' | sed 's/__*/_/g; s/^_//; s/_$//' | cut -c1-32)
-[ -n "$volid" ] || volid=TREVLIN
+volid=$(printf '%s' "$title" | LC_ALL=C.UTF-8 iconv -f UTF-8 -t ASCII//TRANSLIT 2>/dev/null \
+          || printf '%s' "$title" | LC_ALL=C tr -c ' -~' '_')
+volid=$(printf '%s' "$volid" | LC_ALL=C tr -c ' -~' ' ' | sed 's/  */ /g; s/^ //; s/ $//' | cut -c1-32 | sed 's/ $//')
+[ -n "$volid" ] || volid=Trevlin
+
+# A symbolic link in the source folder goes on the disc as what it leads to:
+# on the viewer's machine a link to the author's files leads nowhere. A link
+# that already leads nowhere is refused.
+dangling=()
+while IFS= read -r -d '' link; do
+  dangling+=("${link#"$source"/} -> $(readlink -- "$link")")
+done < <(find "$source" -mindepth 1 -xtype l -print0)
+if [ ${#dangling[@]} -gt 0 ]; then
+  echo "$me: these symbolic links in $source lead nowhere:" >&2
+  printf '  %s\n' "${dangling[@]}" >&2
+  refuse "put the files they name in their place or remove the links"
+fi
+links=$(find "$source" -mindepth 1 -type l | wc -l)
 
 work=$(mktemp -d)
 partial_dir=
@@ -247,7 +267,7 @@ partial=$partial_dir/image.iso
 
 args=(-report_about WARNING -return_with SORRY 32 -disk_pattern off -iso_rr_pattern off
       -outdev "$partial" -volid "$volid" -joliet on -compliance joliet_long_names
-      -not_paths)
+      -follow link -not_paths)
 for name in "${program_entries[@]}"; do args+=("$source/$name"); done
 args+=(-- -map "$source" /)
 for name in "${program_entries[@]}"; do args+=(-map "$bundle/$name" "/$name"); done
@@ -274,9 +294,10 @@ size=$(stat -c %s "$image")
 # Counted by entry: a name may hold a line break.
 count=$(find "$source" -mindepth 1 -printf . | wc -c)
 echo "$me: the disc's files: $count entries from $source, as laid out"
+[ "$links" -gt 0 ] && echo "$me: $links symbolic links went on the disc as the files they lead to"
 echo "$me: the program: ${program_entries[*]} (from $bundle)"
 [ ${#replaced[@]} -gt 0 ] && echo "$me: replaced from the bundle: ${replaced[*]}"
 [ ${#generated[@]} -gt 0 ] && echo "$me: written for the desktops: ${generated[*]} (named \"$title\")"
 echo "$me: hidden from Windows (Joliet): ${linux_only[*]}"
-echo "$me: volume ID $volid; Rock Ridge and Joliet; .trevlin zisofs-compressed"
+echo "$me: volume name \"$volid\" (Windows shows \"${volid:0:16}\"); Rock Ridge and Joliet; .trevlin zisofs-compressed"
 echo "$me: wrote $image: $size bytes ($(( (size + 524288) / 1048576 )) MiB)"

@@ -16,7 +16,9 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <QVideoSink>
 #include <QVideoWidget>
 
@@ -180,6 +182,16 @@ MediaPlayer::MediaPlayer(const Settings &settings, QWidget *parent)
     m_message->setMargin(8);
     m_message->hide();
 
+    m_pendingTimer = new QTimer(this);
+    m_pendingTimer->setInterval(15);
+    connect(m_pendingTimer, &QTimer::timeout, this, [this] {
+        if (pictureReady() || m_pendingSince.elapsed() > 2000)
+            start();
+    });
+    m_watchdog = new QTimer(this);
+    m_watchdog->setInterval(250);
+    connect(m_watchdog, &QTimer::timeout, this, &MediaPlayer::watchPlayback);
+
     buildControls();
     buildContextMenu();
     connectPlayer();
@@ -306,7 +318,16 @@ void MediaPlayer::buildContextMenu()
 
 void MediaPlayer::connectPlayer()
 {
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MediaPlayer::updateButtons);
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
+        if (state == QMediaPlayer::PlayingState) {
+            m_lastPosition = m_player->position();
+            m_sinceMoved.start();
+            m_watchdog->start();
+        } else {
+            m_watchdog->stop();
+        }
+        updateButtons();
+    });
     connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 duration) {
         m_position->setRange(0, int(qMin<qint64>(duration, INT_MAX)));
         updateTime();
@@ -315,6 +336,7 @@ void MediaPlayer::connectPlayer()
         if (!m_position->isSliderDown())
             m_position->setValue(int(qMin<qint64>(position, INT_MAX)));
         updateTime();
+        watchPlayback();
     });
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString &text) { reportPlayerError(text); });
@@ -343,9 +365,12 @@ void MediaPlayer::setFileName(const QString &fileName)
     m_fileName = fileName;
     // Let go of the previous file first: the same name given again must load
     // it anew, also after an error, and play it from its start.
+    m_pendingTimer->stop();
+    m_pendingSource.clear();
     m_player->stop();
     m_player->setSource(QUrl());
     closeMovie();
+    m_stalled = false;
     showMessage(QString());
 
     if (fileName.isEmpty()) {
@@ -382,10 +407,55 @@ void MediaPlayer::setFileName(const QString &fileName)
 
 #ifdef Q_OS_UNIX
     m_openMovie = fd;
-    m_player->setSource(QUrl::fromLocalFile(platform::openFileName(fd)));
+    startWhenPictureReady(QUrl::fromLocalFile(platform::openFileName(fd)));
 #else
-    m_player->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+    startWhenPictureReady(QUrl::fromLocalFile(file.absoluteFilePath()));
 #endif
+}
+
+// Qt 6.4's GStreamer video sink is made again, inside the running pipeline,
+// when the picture's window gets its GL context, which happens at its first
+// paint. A movie that started before then stalled now and then: black at
+// 0:01 with Pause offered, sometimes "Internal data stream error". So the
+// decoder gets the movie once the picture's window has its GL context, or
+// paints without GL; should the window never be painted (the player hidden),
+// it gets it after two seconds all the same.
+void MediaPlayer::startWhenPictureReady(const QUrl &source)
+{
+    m_pendingSource = source;
+    m_pendingSince.start();
+    if (pictureReady())
+        start();
+    else
+        m_pendingTimer->start();
+}
+
+bool MediaPlayer::pictureReady() const
+{
+    if (m_video->videoSink() && m_video->videoSink()->rhi())
+        return true;
+    // The video widget draws into a window of its own, embedded in the
+    // player's window; without GL it paints through a backing store and its
+    // sink never gets a context.
+    const QWindow *top = m_video->window()->windowHandle();
+    if (!top)
+        return false;
+    for (const QWindow *window : top->findChildren<QWindow *>()) {
+        if (window->inherits("QVideoWindow") && window->isExposed()
+            && window->surfaceType() == QSurface::RasterSurface)
+            return true;
+    }
+    return false;
+}
+
+void MediaPlayer::start()
+{
+    m_pendingTimer->stop();
+    if (m_pendingSource.isEmpty())
+        return;
+    const QUrl source = m_pendingSource;
+    m_pendingSource.clear();
+    m_player->setSource(source);
     if (m_settings.autoStart)
         m_player->play();
     updateButtons();
@@ -399,6 +469,37 @@ void MediaPlayer::closeMovie()
         ::close(m_openMovie);
     m_openMovie = -1;
 #endif
+}
+
+// While playing, the position must move. When it has stood still for a few
+// seconds (not counting the time the movie is still being opened), the
+// player says so rather than offering Pause over a picture that does not
+// come, and Play starts the movie again. Should it move after all, the line
+// goes.
+void MediaPlayer::watchPlayback()
+{
+    const qint64 position = m_player->position();
+    if (position != m_lastPosition) {
+        m_lastPosition = position;
+        m_sinceMoved.start();
+        if (m_stalled) {
+            m_stalled = false;
+            showMessage(QString());
+        }
+        return;
+    }
+    if (m_player->playbackState() != QMediaPlayer::PlayingState || m_stalled)
+        return;
+    if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
+        m_sinceMoved.start();
+        return;
+    }
+    if (m_sinceMoved.isValid() && m_sinceMoved.elapsed() >= StallMs) {
+        m_stalled = true;
+        showMessage(tr("\"%1\" is not playing: it has not moved for %2 seconds. Press Play to start it again.")
+                        .arg(m_fileName)
+                        .arg(StallMs / 1000));
+    }
 }
 
 void MediaPlayer::reportPlayerError(const QString &reason)
@@ -430,8 +531,15 @@ void MediaPlayer::showMessage(const QString &text)
 
 void MediaPlayer::play()
 {
-    if (!m_player->source().isEmpty())
-        m_player->play();
+    if (m_player->source().isEmpty())
+        return;
+    if (m_stalled) {
+        // What brings a stalled pipeline back: stopping it and playing anew.
+        m_stalled = false;
+        showMessage(QString());
+        m_player->stop();
+    }
+    m_player->play();
 }
 
 void MediaPlayer::pause()
@@ -449,17 +557,18 @@ void MediaPlayer::stop()
 void MediaPlayer::updateButtons()
 {
     const QMediaPlayer::PlaybackState state = m_player->playbackState();
-    const bool playable = message().isEmpty();
+    // A stalled movie's line offers Play (which starts it again) and Stop.
+    const bool playable = message().isEmpty() || m_stalled;
     const bool hasMedia = !m_player->source().isEmpty() && playable;
-    m_play->setEnabled(hasMedia && state != QMediaPlayer::PlayingState);
-    m_pause->setEnabled(playable && state == QMediaPlayer::PlayingState);
+    m_play->setEnabled(hasMedia && (state != QMediaPlayer::PlayingState || m_stalled));
+    m_pause->setEnabled(playable && state == QMediaPlayer::PlayingState && !m_stalled);
     m_stop->setEnabled(playable && state != QMediaPlayer::StoppedState);
     m_position->setEnabled(hasMedia);
     if (m_menu) {
         m_menuPlay->setEnabled(m_play->isEnabled());
         m_menuPause->setEnabled(m_pause->isEnabled());
         m_menuStop->setEnabled(m_stop->isEnabled());
-        m_menuFullScreen->setEnabled(m_settings.allowChangeDisplaySize && playable);
+        m_menuFullScreen->setEnabled(m_settings.allowChangeDisplaySize && message().isEmpty());
     }
 }
 

@@ -6,9 +6,13 @@
 // and display sizes from the file's own size up to full screen.
 //
 // When a file cannot be played, the video area shows one line naming the file
-// and the reason instead of the picture; the player never opens a box.
+// and the reason instead of the picture; the player never opens a box. A movie
+// that should be playing but whose position has not moved for a few seconds
+// is said to be stalled in that line, with Play offered to start it again.
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 class QAction;
@@ -17,6 +21,7 @@ class QLabel;
 class QMediaPlayer;
 class QMenu;
 class QSlider;
+class QTimer;
 class QToolButton;
 class QVideoWidget;
 
@@ -62,6 +67,9 @@ public:
     // stop and full screen are disabled.
     QString message() const;
 
+    // How long playback may stand still before the player says so.
+    static constexpr int StallMs = 5000;
+
     QMediaPlayer *mediaPlayer() const { return m_player; }
     QVideoWidget *videoWidget() const;
 
@@ -91,6 +99,10 @@ private:
     void layoutVideo();
     void leftFullScreen();
     void closeMovie();
+    void startWhenPictureReady(const QUrl &source);
+    bool pictureReady() const;
+    void start();
+    void watchPlayback();
 
     Settings m_settings;
     QString m_fileName;
@@ -113,6 +125,13 @@ private:
     QToolButton *m_stop = nullptr;
     QWidget *m_audioControls = nullptr;
     QSlider *m_volume = nullptr;
+    QUrl m_pendingSource;              // handed to the decoder once the picture is ready
+    QElapsedTimer m_pendingSince;
+    QTimer *m_pendingTimer = nullptr;
+    QTimer *m_watchdog = nullptr;      // runs while playing
+    QElapsedTimer m_sinceMoved;
+    qint64 m_lastPosition = -1;
+    bool m_stalled = false;
     QMenu *m_menu = nullptr;
     QAction *m_menuPlay = nullptr;
     QAction *m_menuPause = nullptr;

@@ -2,19 +2,26 @@
 # Makes (once) a minimal Debian root without Qt or GStreamer: what a viewer's
 # desktop may be, for the tests that run the disc or the package there.
 #
-#   minimal-root.sh ROOT
+#   minimal-root.sh ROOT [SUITE]
 #
-# ROOT is kept between runs (put it under the build folder); it is made again
-# only when it is missing or was left half made. The mirror is the one this
+# SUITE is bookworm unless given (bullseye: a system below the disc's C
+# library floor). ROOT is kept between runs (put it under the build folder);
+# it is made again only when it is missing, was left half made or is of
+# another suite; packages added to the list below are installed into it. The
+# mirror is the one this
 # machine's own apt sources name for the suite's main archive. Exits non-zero with the reason when the
 # root cannot be made (not root, no debootstrap, mirror out of reach).
 set -euo pipefail
 
-root=${1:?usage: minimal-root.sh ROOT}
-suite=bookworm
+root=${1:?usage: minimal-root.sh ROOT [SUITE]}
+suite=${2:-bookworm}
+# The archive named in this machine's sources: bookworm's. Another suite is
+# fetched from the same mirror.
+sources_suite=bookworm
 # What a desktop without Qt still has: an X server for the tests, fonts, the
-# GL stack, glib and ALSA.
-packages=(xvfb xauth fontconfig fonts-dejavu-core libgl1 libegl1 libglib2.0-0 libasound2)
+# GL stack with mesa's drivers (software GL where there is no graphics card),
+# glib, ALSA, and xmessage (the plainest way a script shows a window).
+packages=(xvfb xauth fontconfig fonts-dejavu-core libgl1 libegl1 libgl1-mesa-dri libglib2.0-0 libasound2 x11-utils)
 stamp="$root/.trevlin-root-ready"
 wanted="$suite ${packages[*]}"
 
@@ -30,6 +37,21 @@ fi
 
 fail() { echo "minimal-root: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "must run as root (debootstrap and chroot)"
+
+# A complete root of the same suite made with fewer packages gets the others.
+if [ -f "$stamp" ] && [ "$(cut -d' ' -f1 "$stamp")" = "$suite" ]; then
+  echo "minimal-root: adding packages to $root"
+  if chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+       apt-get install -y -q --no-install-recommends "${packages[@]}" >>"$root.log" 2>&1 \
+     || { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin apt-get update -q >>"$root.log" 2>&1 \
+          && chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+               apt-get install -y -q --no-install-recommends "${packages[@]}" >>"$root.log" 2>&1; }; then
+    chroot "$root" apt-get clean >/dev/null 2>&1 || true
+    echo "$wanted" >"$stamp"
+    exit 0
+  fi
+  echo "minimal-root: could not add them (log: $root.log); making the root again"
+fi
 command -v debootstrap >/dev/null || fail "debootstrap is not installed (scripts/install-deps installs it)"
 
 # The first URI of a source of type deb whose suites hold the suite itself
@@ -37,7 +59,7 @@ command -v debootstrap >/dev/null || fail "debootstrap is not installed (scripts
 # deb822 file (stanzas of fields), or in a one-line list.
 main_archive() { # file
   case $1 in
-    *.sources) awk -v suite="$suite" '
+    *.sources) awk -v suite="$sources_suite" '
       function has(list, word,   n, i, a) { n = split(list, a, " "); for (i = 1; i <= n; i++) if (a[i] == word) return 1; return 0 }
       BEGIN { RS = ""; FS = "\n" }
       {
@@ -52,7 +74,7 @@ main_archive() { # file
           split(f["uris"], uris, " "); print uris[1]; exit
         }
       }' "$1" ;;
-    *) awk -v suite="$suite" '
+    *) awk -v suite="$sources_suite" '
       $1 == "deb" {
         i = 2
         if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
@@ -67,7 +89,7 @@ for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.l
   mirror=$(main_archive "$f")
   [ -n "$mirror" ] && break
 done
-[ -n "$mirror" ] || fail "no source of Debian $suite's main archive found in this machine's apt sources"
+[ -n "$mirror" ] || fail "no source of Debian $sources_suite's main archive found in this machine's apt sources"
 
 # A debootstrap that was killed leaves its mounts (proc, sys) in a half-made
 # root: they go first, and nothing is removed through a mount left over.

@@ -5,9 +5,11 @@
 #    system provides (system-libraries.txt), and nothing of the system's is carried;
 #  - what small systems lack is carried (libOpenGL, FriBidi, Thai, com_err, gpg-error, HarfBuzz);
 #  - no file needs a GLIBC or GLIBCXX symbol newer than the floor the README states;
-#  - the licences of the Debian packages carried are there;
-#  - the GStreamer carried plays what the README says discs may hold: AVI,
-#    MP4 and Matroska with MPEG-4 ASP or H.264 video and MP3, AC3 or AAC sound.
+#  - the licences of the Debian packages carried are there, and the disc's
+#    own FFmpeg's (LGPL, with nothing of the GPL carried);
+#  - the GStreamer carried plays what the README says discs may hold: the
+#    movies given, and a clip of each other codec this machine can encode
+#    (make-clips.sh).
 #
 #   check-bundle.sh BUNDLE SYSTEM_LIBRARIES GLIBC_FLOOR GLIBCXX_FLOOR README MOVIE...
 set -uo pipefail
@@ -75,7 +77,22 @@ done
 
 licenses=$bundle/.trevlin/licenses
 [ -s "$licenses/PACKAGES" ] || fail "no list of the Debian packages carried"
-for package in libqt6core6 gstreamer1.0-libav libavcodec59; do
+packages=(libqt6core6 gstreamer1.0-libav)
+if [ -d "$licenses/ffmpeg" ]; then
+  # The disc's own FFmpeg: its licence, and none of the GPL or outside
+  # libraries Debian's brings.
+  for file in copyright COPYING.LGPLv2.1 CONFIGURE; do
+    [ -s "$licenses/ffmpeg/$file" ] || fail "the disc's FFmpeg's $file is not carried"
+  done
+  grep -q 'LGPL version 2.1 or later' "$licenses/PACKAGES" || fail "PACKAGES does not give the disc's FFmpeg's licence"
+  grep -q -- '--disable-everything' "$licenses/ffmpeg/CONFIGURE" || fail "the disc's FFmpeg was not built with only what discs play"
+  for name in libx264 libx265 libpostproc libaom libcodec2 libflite librsvg liblapack libgfortran libgnutls libplacebo libSvtAv1 librav1e; do
+    ls "$lib/$name"* >/dev/null 2>&1 && fail "$name is carried: the disc's FFmpeg should need nothing of it"
+  done
+else
+  packages+=(libavcodec59)
+fi
+for package in "${packages[@]}"; do
   grep -q "^$package " "$licenses/PACKAGES" 2>/dev/null || fail "$package is not in the list of packages carried"
   [ -s "$licenses/$package/copyright" ] || fail "$package's copyright file is not carried"
 done
@@ -89,9 +106,13 @@ grep -q "GLIBCXX $glibcxx_floor" "$readme" || fail "the README does not state th
 # pipeline does not start.
 command -v gst-launch-1.0 >/dev/null || { echo "FAIL: gst-launch-1.0 is not installed" >&2; exit 1; }
 registry=$(mktemp)
-trap 'rm -f "$registry"' EXIT
+clips=$(mktemp -d)
+trap 'rm -rf "$registry" "$clips"' EXIT
+made=$(bash "$(dirname -- "$0")/make-clips.sh" "$clips") || fail "the clips of the other codecs could not all be made"
+mapfile -t made <<<"$made"
 played=()
-for movie in "$@"; do
+for movie in "$@" "${made[@]}"; do
+  [ -n "$movie" ] || continue
   log=$(env -i PATH=/usr/bin:/bin LD_LIBRARY_PATH="$lib" \
         GST_PLUGIN_SYSTEM_PATH_1_0="$bundle/.trevlin/gstreamer-1.0" \
         GST_PLUGIN_SCANNER_1_0="$bundle/.trevlin/libexec/gst-plugin-scanner" GST_REGISTRY_1_0="$registry" \

@@ -7,7 +7,8 @@
 #    Linux-only ones;
 #  - the bundle is compressed, and nothing Windows reads is;
 #  - the disc's files come out of the image exactly as they went in;
-#  - autorun.inf and .xdg-volume-info name the disc by its title.
+#  - autorun.inf and .xdg-volume-info name the disc by its title, and so do
+#    the ISO 9660 volume name (32 characters at most).
 #
 #   check-image.sh IMAGE SOURCE_FOLDER
 set -uo pipefail
@@ -69,6 +70,11 @@ printf '[autorun]\r\nlabel=%s\r\nicon=trevlin.ico\r\n' "$title" | cmp -s - "$wor
   || fail "autorun.inf is not [autorun] label=$title icon=trevlin.ico: $(cat -A "$work/out/autorun.inf")"
 printf '[Volume Info]\nName=%s\nIconFile=trevlin.ico\n' "$title" | cmp -s - "$work/out/.xdg-volume-info" \
   || fail ".xdg-volume-info does not name the disc $title: $(cat "$work/out/.xdg-volume-info")"
+
+isoinfo -d -i "$image" | grep -qx "Volume id: ${title:0:32}" \
+  || fail "the ISO 9660 volume name is not '${title:0:32}': $(isoinfo -d -i "$image" | grep 'Volume id')"
+[ "$(xorriso -indev "$image" -pvd_info 2>/dev/null | sed -n 's/^Volume Id *: //p')" = "${title:0:32}" ] \
+  || fail "xorriso does not read the volume name as '${title:0:32}'"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "ok - $image: modes, Joliet, compression, the disc's files and its name"

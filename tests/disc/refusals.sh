@@ -84,6 +84,9 @@ fi
 # at the root is the viewer's to have: a warning, not a refusal.
 printf '[autorun]\r\nopen=setup.exe\r\n' >"$good/autorun.inf"
 printf 'an old program' >"$good/trevlin"
+# A link to a file outside the folder goes on the disc as that file.
+printf 'a picture kept elsewhere' >"$w/elsewhere.jpg"
+ln -s "$w/elsewhere.jpg" "$good/extra.jpg"
 printf 'an old image' >"$w/images/disc.iso"
 # The report counts entries, not lines.
 printf 'text' >"$good/two
@@ -105,7 +108,23 @@ else
   cmp -s "$w/bundle/trevlin" "$w/x/trevlin" || fail "the program is not the bundle's"
   cmp -s "$good/movie.avi" "$w/x/movie.avi" || fail "the movie is not the folder's"
   grep -qx 'Name=Café Noir' "$w/x/.xdg-volume-info" || fail ".xdg-volume-info does not carry the title"
+  [ -f "$w/x/extra.jpg" ] && [ ! -L "$w/x/extra.jpg" ] && cmp -s "$w/elsewhere.jpg" "$w/x/extra.jpg" \
+    || fail "a link in the folder did not go on the disc as the file it leads to: $(ls -l "$w/x/extra.jpg")"
+  # The title as the volume's name, as long as each format allows.
+  isoinfo -d -i "$w/images/disc.iso" | grep -qx 'Volume id: Cafe Noir' \
+    || fail "the ISO 9660 volume name is not the title: $(isoinfo -d -i "$w/images/disc.iso" | grep 'Volume id')"
+  rm "$good/extra.jpg"
 fi
+
+# A link that leads nowhere is refused, listed.
+ln -s "$w/gone.jpg" "$good/gone.jpg"
+mkdir -p "$good/sub" && ln -s ../nothing "$good/sub/lost"
+if bash "$make_image" "$w/bundle" "$ini_tool" "$good" "$w/images/links.iso" >"$w/out" 2>&1 \
+   || ! grep -q 'lead nowhere' "$w/out" || ! grep -qx "  gone.jpg -> $w/gone.jpg" "$w/out" \
+   || ! grep -qx '  sub/lost -> ../nothing' "$w/out" || [ -e "$w/images/links.iso" ]; then
+  fail "links that lead nowhere were not refused with their list: $(cat "$w/out")"
+fi
+rm -r "$good/gone.jpg" "$good/sub"
 
 # ./make-disc refuses before it installs or builds anything.
 if bash "$make_disc" "$w/no-settings" "$w/images/x.iso" >"$w/out" 2>&1 || ! grep -q "has no trevlin.INI" "$w/out" \

@@ -95,9 +95,11 @@ private slots:
             m_folder->writeIni(iniWithMovie(stored));
             reactivate(form);
             QCOMPARE(form->player()->fileName(), stored);
-            // The player is handed the file that was checked, open, under a
-            // name for its descriptor: not the name again, which could mean
-            // another file (a named pipe) by the time the player opens it.
+            // Handed to the decoder once the picture's window is ready, as the
+            // file that was checked, open, under a name for its descriptor: not
+            // the name again, which could mean another file (a named pipe) by
+            // the time the player opens it.
+            QVERIFY(waitFor([&] { return !form->player()->mediaPlayer()->source().isEmpty(); }, 5000));
             const QString handed = form->player()->mediaPlayer()->source().toLocalFile();
 #ifdef Q_OS_LINUX
             QVERIFY2(handed.startsWith(QLatin1String("/proc/self/fd/")), qPrintable(handed));
