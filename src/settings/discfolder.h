@@ -21,3 +21,15 @@ QString installedDiscFolder(const QString &currentFolder, const std::function<QS
 // Asks for the disc folder with the platform's folder dialog, starting in
 // `startFolder`. Empty when cancelled.
 QString askDiscFolder(const QString &startFolder);
+
+// Asks for the disc folder until the viewer settles: `askFolder` shows the
+// folder dialog opened at the folder given (empty when cancelled); a folder
+// chosen without a settings file is put to `openAsNewDisc`, which answers
+// true to open it as a new disc and false to choose again (the dialog then
+// opens at that folder). Empty when the viewer cancelled the folder dialog.
+QString chooseDiscFolder(const QString &startFolder, const std::function<QString(const QString &)> &askFolder,
+                         const std::function<bool(const QString &)> &openAsNewDisc);
+
+// The question for a chosen folder without a settings file: open it to make
+// a new disc there, or choose again. True for the first.
+bool askOpenAsNewDisc(const QString &folder);
