@@ -1,6 +1,7 @@
 // The program starts in the splash, which hands over to the main window.
 //
 //   trevlin [DISC_FOLDER]
+//   trevlin --help | --version
 //
 // Without an argument the disc is the program's own folder. With one, the
 // disc is DISC_FOLDER: its trevlin.INI is used. Either way the disc folder
@@ -28,12 +29,54 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
 namespace {
+
+const char kUsage[] =
+    "Usage: trevlin [DISC_FOLDER]\n"
+    "Shows the menu of a movie disc: the movie's title and covers, the movie to\n"
+    "play in an external player or in the program's own player window, the\n"
+    "installers the disc names, the disc's hints, and the Settings dialog in\n"
+    "which the disc's author sets the title and the paths of the covers, the\n"
+    "movie and the subtitles. Everything that varies from disc to disc lives in\n"
+    "one settings file, trevlin.INI, in the disc folder.\n"
+    "\n"
+    "DISC_FOLDER is the folder whose trevlin.INI is used; the program works\n"
+    "there, so relative paths in the settings file are taken from it. Without\n"
+    "it, a copy of the program on a disc uses its own folder; the installed\n"
+    "program uses the current folder when that holds a trevlin.INI, and\n"
+    "otherwise asks for the disc folder. A folder without trevlin.INI opens as\n"
+    "a new disc: the status bar says so, and Settings makes the file.\n"
+    "\n"
+    "The exit status is 0 when the program ends normally or the folder question\n"
+    "is cancelled, and 2 when DISC_FOLDER is refused.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n";
+
+// `trevlin --help` and `trevlin --version` answer on the terminal, before
+// anything needs a display. Answers the exit code when that was asked.
+std::optional<int> answerHelpOrVersion(int argc, char **argv)
+{
+    if (argc != 2)
+        return std::nullopt;
+    const std::string_view argument(argv[1]);
+    if (argument == "--help" || argument == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argument == "--version" || argument == "-V") {
+        std::fputs("trevlin (Trevlin) " TREVLIN_VERSION "\n", stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
 
 // Says why the program cannot start, on the terminal and, since a disc's
 // autorun has no terminal, in a box.
@@ -119,6 +162,9 @@ std::optional<int> useOwnFolder()
 
 int main(int argc, char **argv)
 {
+    if (const std::optional<int> answered = answerHelpOrVersion(argc, argv))
+        return *answered;
+
     // Before Qt and GStreamer start: they read where their plugins are then.
     const QString program = platform::programFile();
     const bool discBundle = !program.isEmpty()
@@ -149,7 +195,9 @@ int main(int argc, char **argv)
     // when that holds a trevlin.INI, and otherwise asks for the disc folder.
     if (QApplication::arguments().size() == 1
         && isInstalledFolder(QApplication::applicationDirPath(), QStringLiteral(TREVLIN_INSTALLED_BINDIRS))) {
-        const QString disc = installedDiscFolder(QDir::currentPath(), [] { return askDiscFolder(QDir::currentPath()); });
+        const QString disc = installedDiscFolder(QDir::currentPath(), [] {
+            return chooseDiscFolder(QDir::currentPath(), askDiscFolder, askOpenAsNewDisc);
+        });
         if (disc.isEmpty())
             return 0; // the viewer cancelled
         if (const std::optional<int> refused = useDiscFolder({disc}))

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -114,6 +115,12 @@ void frmprincipal::buildControls()
     m_status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_status->setTextFormat(Qt::PlainText);
     status->addWidget(m_status, 1);
+    m_noSettings = new QLabel(QStringLiteral("No trevlin.INI here yet: Settings makes one"), status);
+    m_noSettings->setObjectName(QStringLiteral("Status1_nosettings"));
+    m_noSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_noSettings->setTextFormat(Qt::PlainText);
+    m_noSettings->hide();
+    status->addPermanentWidget(m_noSettings);
     setStatusBar(status);
 
     // The cover tabs enclose the "Movie Covers" frame; both covers share one place.
@@ -300,6 +307,35 @@ void frmprincipal::activate()
         m_param->setEnabled(false);
     else if (lock == QLatin1String("no"))
         m_param->setEnabled(true);
+    offerActionsOfTheDisc();
+    sayWhetherTheFolderHasSettings();
+}
+
+// An action whose settings entry is empty has nothing to start: it is not
+// offered, in the menu or on the toolbar. Register Ac3 filters always is: an
+// empty prefix starts the registration tool found on the search path.
+void frmprincipal::offerActionsOfTheDisc()
+{
+    const struct
+    {
+        const char *menuEntry;
+        int button;
+        const char *key;
+    } actions[] = {
+        {"verfilme", 1, "microdvdexe"}, {"instcodec", 3, "codecs"}, {"instmdvdp", 5, "microdvd"}, {"inswmp", 7, "mediaplayer"},
+    };
+    for (const auto &action : actions) {
+        const bool offered = !ReadINI(QStringLiteral("path"), QLatin1String(action.key)).trimmed().isEmpty();
+        findChild<QAction *>(QLatin1String(action.menuEntry))->setEnabled(offered);
+        findChild<QAction *>(QStringLiteral("Toolbar1_button%1").arg(action.button))->setEnabled(offered);
+    }
+}
+
+// A disc folder without a settings file is where a new disc starts: the
+// status bar says so, and how to make one, until the file is there.
+void frmprincipal::sayWhetherTheFolderHasSettings()
+{
+    m_noSettings->setVisible(!QFileInfo::exists(settingsFilePath()));
 }
 
 // Starts loading the picture named by `path` into the image, decoded to the

@@ -42,6 +42,8 @@ private:
     void activate();
     void loadCover(QLabel *image, const QString &path);
     void showCover(QLabel *image, const QString &path, const QImage &picture, const QString &problem);
+    void offerActionsOfTheDisc();
+    void sayWhetherTheFolderHasSettings();
     void setStatusText(const QString &text);
     void switchCovers();
     void confirmExit();
@@ -50,6 +52,7 @@ private:
     void openSecondary(platform::FormHolder<T> &holder);
 
     QLabel *m_status = nullptr;
+    QLabel *m_noSettings = nullptr; // beside the status text while the folder has no settings file
     QGroupBox *m_framcapa = nullptr;
     QGroupBox *m_framtit = nullptr;
     QToolBar *m_toolbar = nullptr;

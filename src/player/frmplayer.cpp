@@ -9,7 +9,19 @@
 #include "player/mediaplayer.h"
 #include "player/playerwindow.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMediaPlayer>
 #include <QPushButton>
+#include <QSlider>
+#include <QVideoWidget>
+
+namespace {
+
+constexpr qint64 SeekStep = 5000; // ms
+constexpr int VolumeStep = 5;     // of the volume's 100
+
+} // namespace
 
 Frmplayer::Frmplayer(QWidget *parent)
     : QWidget(parent, widgets::FixedWindowFlags)
@@ -35,6 +47,7 @@ Frmplayer::Frmplayer(QWidget *parent)
     // Fullscreen; the heading takes no focus.
     widgets::makeHeadingLabel(this, QString::fromLatin1(playerwindow::Heading), playerwindow::HeadingPlace);
 
+    buildKeys();
     platform::registerForm(this, [this] { activate(); });
 }
 
@@ -55,4 +68,89 @@ void Frmplayer::activate()
 void Frmplayer::fullScreen()
 {
     m_player->setDisplaySize(MediaPlayer::FullScreen);
+}
+
+// The keys of every desktop player. They belong to the window and to the
+// picture, which is a window of its own at full screen, and go before what
+// a focused button or slider would make of them (Space on a button that then
+// disables itself would move on and press the next one; a slider takes the
+// arrows): the key is looked at before the focused control gets it.
+void Frmplayer::buildKeys()
+{
+    qApp->installEventFilter(this); // goes with this window
+    connect(m_player, &MediaPlayer::displaySizeChanged, this, [this](MediaPlayer::DisplaySize size) {
+        if (size != MediaPlayer::FullScreen)
+            m_sizeOutOfFullScreen = size;
+    });
+    m_sizeOutOfFullScreen = m_player->displaySize();
+}
+
+bool Frmplayer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    QWidget *video = m_player->videoWidget();
+    if (widget->window() != this && widget->window() != video)
+        return QWidget::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return QWidget::eventFilter(watched, event);
+    switch (key->key()) {
+    case Qt::Key_Space: playOrPause(); return true;
+    case Qt::Key_Left: seekBy(-SeekStep); return true;
+    case Qt::Key_Right: seekBy(SeekStep); return true;
+    case Qt::Key_Up: changeVolume(1); return true;
+    case Qt::Key_Down: changeVolume(-1); return true;
+    case Qt::Key_F: toggleFullScreen(); return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (widget != video)
+            break;
+        toggleFullScreen();
+        return true;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// What the Play and Pause buttons offer, and nothing while a line says why
+// nothing plays.
+void Frmplayer::playOrPause()
+{
+    if (!m_player->message().isEmpty())
+        return;
+    if (m_player->mediaPlayer()->playbackState() == QMediaPlayer::PlayingState)
+        m_player->pause();
+    else
+        m_player->play();
+}
+
+void Frmplayer::seekBy(qint64 ms)
+{
+    QMediaPlayer *media = m_player->mediaPlayer();
+    // As the position slider does: Qt 6.4's GStreamer player seeks an AVI
+    // file although it does not report it seekable.
+    if (!m_player->message().isEmpty() || media->source().isEmpty())
+        return;
+    qint64 position = qMax<qint64>(0, media->position() + ms);
+    if (media->duration() > 0)
+        position = qMin(position, media->duration());
+    media->setPosition(position);
+}
+
+// Through the volume slider, so that it shows the new volume.
+void Frmplayer::changeVolume(int steps)
+{
+    if (auto *volume = m_player->findChild<QSlider *>(QStringLiteral("volume")))
+        volume->setValue(volume->value() + steps * VolumeStep);
+}
+
+void Frmplayer::toggleFullScreen()
+{
+    if (m_player->displaySize() == MediaPlayer::FullScreen)
+        m_player->setDisplaySize(MediaPlayer::DisplaySize(m_sizeOutOfFullScreen));
+    else
+        fullScreen();
 }

@@ -38,3 +38,15 @@ QString enterDiscFolder(const QByteArray &folder, QString *reason = nullptr);
 // gives them.
 enum class GivenFolder { Missing, NotAFolder, Folder };
 GivenFolder givenFolderKind(const QByteArray &folder);
+
+// Asks for the disc folder until the viewer settles: `askFolder` shows the
+// folder dialog opened at the folder given (empty when cancelled); a folder
+// chosen without a settings file is put to `openAsNewDisc`, which answers
+// true to open it as a new disc and false to choose again (the dialog then
+// opens at that folder). Empty when the viewer cancelled the folder dialog.
+QString chooseDiscFolder(const QString &startFolder, const std::function<QString(const QString &)> &askFolder,
+                         const std::function<bool(const QString &)> &openAsNewDisc);
+
+// The question for a chosen folder without a settings file: open it to make
+// a new disc there, or choose again. True for the first.
+bool askOpenAsNewDisc(const QString &folder);

@@ -1,10 +1,10 @@
 #pragma once
 // The open-file dialogs behind the settings dialog's four Browse buttons.
 //
-// Each Browse button owns one OpenFileComponent: a title, a filter list, an
-// initial folder and the last file picked with it. The component lives as
-// long as the settings dialog, so a new opening of the dialog starts with no
-// pick.
+// Each Browse button owns one OpenFileComponent: a title and a filter list.
+// A dialog opens where the row's file is (or in the disc folder), and a file
+// picked inside the disc folder is named from there, so that the settings
+// file still finds it on the viewer's machine.
 
 #include <QObject>
 #include <QString>
@@ -42,9 +42,22 @@ std::optional<QString> openWithFileDialog(QWidget *parent, const BrowseRequest &
 // ignored; a description without patterns is dropped.
 QStringList nameFiltersFromFilterList(const QString &filterList);
 
-// The folder every Browse dialog starts in: "c:\" on Windows, the filesystem
-// root elsewhere.
-QString initialBrowseFolder();
+// Where a Browse dialog opens for a box holding `current`, with the disc in
+// `discFolder`: `directory` is the folder of that file when it exists (a
+// relative name is taken from the disc folder), otherwise the disc folder;
+// `selectedFile` is the file itself when it exists, otherwise empty.
+struct BrowseStart
+{
+    QString directory;
+    QString selectedFile;
+};
+BrowseStart browseStart(const QString &current, const QString &discFolder);
+
+// How a picked file is stored: relative to `discFolder` when it lies inside it
+// ("front.jpg", "video/movie.mkv"), symbolic links of the folders resolved, so
+// that it travels with the disc; otherwise absolute, as picked. Native
+// separators either way.
+QString pathForDisc(const QString &picked, const QString &discFolder);
 
 class OpenFileComponent : public QObject
 {
@@ -54,19 +67,15 @@ public:
 
     QString title() const { return m_title; }
     QString filterList() const { return m_filterList; }
-    QString initialFolder() const { return m_initialFolder; }
-    // The full path of the last pick, empty before the first one.
-    QString fileName() const { return m_fileName; }
 
-    // Shows the open-file dialog modal over `parent` and waits for it. A pick
-    // becomes the current file name; a cancel leaves it as it was.
-    void showOpen(QWidget *parent);
+    // Shows the open-file dialog modal over `parent`, opened at `start`, and
+    // waits for it: the full path picked, or nothing when cancelled (or when
+    // this component went away meanwhile).
+    std::optional<QString> showOpen(QWidget *parent, const BrowseStart &start);
 
 private:
     QString m_title;
     QString m_filterList;
-    QString m_initialFolder = initialBrowseFolder();
-    QString m_fileName;
 };
 
 } // namespace settingsdialog

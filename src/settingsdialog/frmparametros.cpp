@@ -25,12 +25,26 @@ constexpr int ClientWidth = 6630;
 constexpr int ClientHeight = 5520;
 constexpr int RowHeight = 375;
 
+// The design's entries first, in their order; then what discs hold today;
+// then every file.
 const QString ImageFilter = QStringLiteral(
-    "Ficheiros Bitmap (*.bmp)|*.bmp|Ficheiros JPEG (*.jpg)|*.jpg|Ficheiros Gif (*.gif)|*.gif|");
+    "Ficheiros Bitmap (*.bmp)|*.bmp|Ficheiros JPEG (*.jpg)|*.jpg|Ficheiros Gif (*.gif)|*.gif|"
+    "Ficheiros PNG (*.png)|*.png|All files (*)|*|");
 const QString MovieFilter = QStringLiteral(
-    "Ficheiros DivX (*.avi)|*.avi|Ficheiros Video CD (*.mpg;*dat)|*.mpg;*dat|");
+    "Ficheiros DivX (*.avi)|*.avi|Ficheiros Video CD (*.mpg;*dat)|*.mpg;*dat|"
+    "Ficheiros MP4 (*.mp4)|*.mp4|Ficheiros Matroska (*.mkv)|*.mkv|All files (*)|*|");
 const QString SubtitleFilter = QStringLiteral(
-    "Ficheiros Subrip (*.srt)|*.srt|Ficheiros VOBsub (*.sub)|*.sub|");
+    "Ficheiros Subrip (*.srt)|*.srt|Ficheiros VOBsub (*.sub)|*.sub|All files (*)|*|");
+
+// The five rows: where each box's value lives in the settings file.
+struct Entry
+{
+    const char *section;
+    const char *key;
+};
+constexpr Entry Entries[] = {
+    {"Main", "title"}, {"path", "frontcover"}, {"path", "backcover"}, {"path", "movie"}, {"path", "subtitles"},
+};
 
 Frmparametros::SettingsWriter &writerOverride()
 {
@@ -61,6 +75,7 @@ Frmparametros::Frmparametros(QWidget *parent)
     setAutoFillBackground(true);
 
     buildControls();
+    load();
     platform::registerForm(this, [this] { activate(); });
 }
 
@@ -178,6 +193,23 @@ void Frmparametros::connectBrowse(QPushButton *button, OpenFileComponent *compon
     connect(button, &QPushButton::clicked, this, [this, component, box] { browse(component, box); });
 }
 
+// The boxes start with what the settings file holds, so that Apply keeps
+// every value the author did not change.
+void Frmparametros::load()
+{
+    const QList<QLineEdit *> boxes = this->boxes();
+    for (qsizetype i = 0; i < boxes.size(); ++i) {
+        const QString value = ReadINI(QLatin1String(Entries[i].section), QLatin1String(Entries[i].key));
+        boxes.at(i)->setText(value);
+        m_loaded << value;
+    }
+}
+
+QList<QLineEdit *> Frmparametros::boxes() const
+{
+    return {m_txttitulo, m_txtcapa, m_txtcapa2, m_txtfilme, m_txtlegendas};
+}
+
 void Frmparametros::activate()
 {
     widgets::centreWindow(this);
@@ -195,18 +227,18 @@ void Frmparametros::apply()
 {
     // All five texts are taken before the first write: a failed write shows a
     // box, and nothing typed meanwhile reaches the later writes.
-    const QString title = m_txttitulo->text();
-    const QString frontCover = m_txtcapa->text();
-    const QString backCover = m_txtcapa2->text();
-    const QString movie = m_txtfilme->text();
-    const QString subtitles = m_txtlegendas->text();
+    QStringList texts;
+    for (QLineEdit *box : boxes())
+        texts << box->text();
 
+    // A box that still holds what the dialog loaded is not written: the file
+    // keeps that entry byte for byte (a value longer than a read returns, its
+    // quotes), and a change another program made meanwhile stays.
     QPointer<Frmparametros> self(this);
-    writeSetting(QStringLiteral("Main"), QStringLiteral("title"), title);
-    writeSetting(QStringLiteral("path"), QStringLiteral("frontcover"), frontCover);
-    writeSetting(QStringLiteral("path"), QStringLiteral("backcover"), backCover);
-    writeSetting(QStringLiteral("path"), QStringLiteral("movie"), movie);
-    writeSetting(QStringLiteral("path"), QStringLiteral("subtitles"), subtitles);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts.at(i) != m_loaded.value(i))
+            writeSetting(QLatin1String(Entries[i].section), QLatin1String(Entries[i].key), texts.at(i));
+    }
     if (self)
         close();
 }
@@ -225,10 +257,10 @@ void Frmparametros::fillDefaults()
 
 void Frmparametros::browse(OpenFileComponent *component, QLineEdit *box)
 {
+    const QString disc = platform::applicationFolder();
     QPointer<Frmparametros> self(this);
-    component->showOpen(this);
-    if (!self)
-        return;
-    // Whole and untested: a cancel before any pick empties the box.
-    box->setText(component->fileName());
+    const std::optional<QString> picked = component->showOpen(this, settingsdialog::browseStart(box->text(), disc));
+    // A cancel leaves the box as it was.
+    if (self && picked)
+        box->setText(settingsdialog::pathForDisc(*picked, disc));
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The settings dialog: the disc's author sets the movie title and the paths of
 // the covers, the movie and the subtitles, and Apply writes them to the
-// settings file. The boxes start empty on every opening; the settings lock
-// ("settings"/"blockset" = "yes") disables the whole dialog.
+// settings file. The boxes start with the values the file holds; Apply writes
+// those the author changed. The settings lock ("settings"/"blockset" = "yes")
+// disables the whole dialog.
 
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -35,6 +37,8 @@ private:
     QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width);
     void connectBrowse(QPushButton *button, settingsdialog::OpenFileComponent *component, QLineEdit *box);
 
+    void load();
+    QList<QLineEdit *> boxes() const;
     void activate();
     void apply();
     void fillDefaults();
@@ -53,4 +57,5 @@ private:
     QPushButton *m_cmdaplicar = nullptr;
     QPushButton *m_cmdcancel = nullptr;
     QPushButton *m_cmddefault = nullptr;
+    QStringList m_loaded; // what load() put into the five boxes, in their order
 };

@@ -13,6 +13,8 @@
 
 #include <QPlainTextEdit>
 
+#include <cmath>
+
 namespace {
 
 // Page, settings key and placeholder text, by page index; the tab at position
@@ -70,11 +72,26 @@ std::pair<qsizetype, int> lineEnd(const QString &text, qsizetype from)
     return {text.size(), 0};
 }
 
+// How many lines of the page the line from `from` to `end` takes: one, or,
+// when it is longer than LongestLine, a note and its pieces.
+qsizetype pageLinesOf(const QString &text, qsizetype from, qsizetype end)
+{
+    if (end - from <= LongestLine)
+        return 1;
+    qsizetype lines = 1; // the note
+    while (end - from > LongestLine) {
+        from += text.at(from + LongestLine - 1).isHighSurrogate() ? LongestLine - 1 : LongestLine;
+        ++lines;
+    }
+    return lines + 1; // the last piece, with the line's end
+}
+
 // `text` as a page shows it: a line longer than LongestLine is broken into
-// lines of that length after a note saying so, and once the page has
-// MostLines lines (notes and pieces count) a note says how many of the file's
-// lines it shows and how many are left out. Text within both bounds, as every
-// ordinary hints file is, comes back unchanged.
+// lines of that length after a note saying so, and a page holds at most
+// MostLines lines (notes and pieces count): a line that would take it past
+// them is left out with the rest, and a note says how many of the file's
+// lines the page shows and how many are left out. Text within both bounds,
+// as every ordinary hints file is, comes back unchanged.
 QString fitToPage(const QString &text)
 {
     const auto fits = [&text] {
@@ -94,17 +111,17 @@ QString fitToPage(const QString &text)
     qsizetype lines = 0;     // of the page
     qsizetype fileLines = 0; // of the file, shown
     for (qsizetype from = 0; from < text.size(); ++lines, ++fileLines) {
-        if (lines >= MostLines) {
+        const auto [end, breakLength] = lineEnd(text, from);
+        if (lines + pageLinesOf(text, from, end) > MostLines) {
             qsizetype more = 0;
             for (; from < text.size(); ++more) {
-                const auto [end, breakLength] = lineEnd(text, from);
-                from = end + breakLength;
+                const auto [nextEnd, nextBreakLength] = lineEnd(text, from);
+                from = nextEnd + nextBreakLength;
             }
             page += QObject::tr("[Only the first %1 lines are shown; the file has %2 more.]")
                         .arg(fileLines).arg(more);
             break;
         }
-        const auto [end, breakLength] = lineEnd(text, from);
         if (end - from > LongestLine) {
             page += QObject::tr("[Next line: %1 characters, broken into lines of %2.]\n")
                         .arg(end - from).arg(LongestLine);
@@ -123,6 +140,23 @@ QString fitToPage(const QString &text)
         from = end + breakLength;
     }
     return page;
+}
+
+// A file's size beside the page's bound, as precise as it takes to see that
+// it is over: "700 MiB; a page holds at most 4 MiB", and for a file just
+// over, "4194305 bytes; a page holds at most 4194304 bytes (4 MiB)".
+QString sizeAgainstPage(qint64 size)
+{
+    constexpr qint64 MiB = 1024 * 1024;
+    const QString bound = QObject::tr("a page holds at most %1 MiB").arg(LargestPage / MiB);
+    for (int decimals = 0; decimals <= 2; ++decimals) {
+        const double scale = std::pow(10.0, decimals);
+        const double shown = std::floor(double(size) / MiB * scale) / scale; // never rounded up past the bound
+        if (shown * MiB > double(LargestPage))
+            return QStringLiteral("%1 MiB; %2").arg(shown, 0, 'f', decimals).arg(bound);
+    }
+    return QObject::tr("%1 bytes; a page holds at most %2 bytes (%3 MiB)")
+        .arg(size).arg(LargestPage).arg(LargestPage / MiB);
 }
 
 struct PageText
@@ -150,9 +184,7 @@ PageText readPageText(const QString &path)
     case platform::DiscFile::Folder:
         return cannotOpen(QObject::tr("it is a folder, not a file"));
     case platform::DiscFile::TooLarge:
-        return cannotOpen(QObject::tr("it is too large to show (%1 MiB; a page holds at most %2 MiB)")
-                              .arg(file.size / (1024 * 1024))
-                              .arg(LargestPage / (1024 * 1024)));
+        return cannotOpen(QObject::tr("it is too large to show (%1)").arg(sizeAgainstPage(file.size)));
     default:
         return cannotOpen(file.reason);
     }

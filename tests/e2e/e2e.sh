@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # End to end: the real binary in a temporary disc folder, under Xvfb.
+#  0. --help and --version answer on the terminal, without a display.
 #  1. View Movie (Ctrl+V) starts the player with /quickini /v:MOVIE /s:SUBTITLES
 #     and the program ends with exit code 0.
 #  2. A player that is not there leaves the program running with an error box.
@@ -30,6 +31,20 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# 0. No display is needed to ask for the usage or the version.
+for option in --help -h --version -V; do
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$trevlin" "$option" 2>"$work/stderr"); rc=$?
+  [ "$rc" -eq 0 ] || fail "trevlin $option: exit code $rc: $(cat "$work/stderr")"
+  [ -s "$work/stderr" ] && fail "trevlin $option wrote to stderr: $(cat "$work/stderr")"
+  first=$(head -n 1 <<<"$out")
+  case $option in
+    --help|-h) [ "$first" = 'Usage: trevlin [DISC_FOLDER]' ] ;;
+    *) [[ $first =~ ^trevlin\ \(Trevlin\)\ [0-9]+\.[0-9]+\.[0-9]+$ ]] ;;
+  esac || fail "trevlin $option printed: $out"
+done
+grep -q -- '--version' <<<"$(env -u DISPLAY "$trevlin" --help)" || fail "--help does not list --version"
+echo "ok - --help and --version print on the terminal and exit 0"
 
 # A display of our own: Xvfb picks a free number and writes it to fd 3. It
 # must not reset when the last program goes: a program started just then

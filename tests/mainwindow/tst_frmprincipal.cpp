@@ -34,6 +34,7 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QToolBar>
+#include <QToolTip>
 
 #include <sys/stat.h>
 
@@ -421,6 +422,9 @@ private slots:
              {"Settings entry: path/pathfilter (put in front of regsvr32)\nCommand line: /nowhere/regsvr32 /s iviaudio.ax",
               "\"/nowhere/regsvr32\" does not exist."}},
         };
+        // Offered when the window came up; emptied behind its back, an entry
+        // still gives the box when its action runs.
+        folder->writeIni("[path]\r\nmicrodvdexe=p\r\ncodecs=c\r\nmicrodvd=d\r\nmediaplayer=m\r\n");
         openWindow();
         for (const auto &c : cases) {
             folder->writeIni("[path]\r\n" + c.ini + "\r\n");
@@ -433,6 +437,73 @@ private slots:
         }
         QCOMPARE(ended, 0);
         QVERIFY(window->isVisible());
+    }
+
+    // An action whose entry is empty is not offered, in the menu or on the
+    // toolbar; each activation looks again. Register Ac3 filters always is.
+    void actionsWhoseEntryIsEmptyAreNotOffered()
+    {
+        openWindow();
+        auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("Toolbar1"));
+        const QStringList menuEntries{"verfilme", "instcodec", "instmdvdp", "inswmp", "regfilter"};
+        const auto offered = [&] {
+            QString menu, buttons;
+            for (int i = 0; i < 5; ++i) {
+                menu += window->findChild<QAction *>(menuEntries[i])->isEnabled() ? '1' : '0';
+                buttons += toolbar->widgetForAction(toolbar->actions()[2 * i])->isEnabled() ? '1' : '0';
+            }
+            return menu == buttons ? menu : menu + " in the menu, " + buttons + " on the toolbar";
+        };
+        QCOMPARE(offered(), QStringLiteral("00001")); // no settings file
+        const struct { QByteArray path; const char *offered; } steps[] = {
+            {"microdvdexe=player/play-movie", "10001"},
+            {"microdvdexe=p\r\ncodecs=c\r\nMicroDVD=d\r\nMediaplayer=m\r\npathfilter=", "11111"},
+            {"codecs=\"  \"\r\nmicrodvd=\r\nmediaplayer= setup.exe ", "00011"},
+            {"", "00001"},
+        };
+        for (const auto &step : steps) {
+            folder->writeIni("[path]\r\n" + step.path + "\r\n");
+            reactivate();
+            QVERIFY2(offered() == QLatin1String(step.offered), qPrintable(step.path + ": " + offered()));
+        }
+
+        // Not offered means nothing starts, by shortcut or click; the button
+        // still names itself on hover.
+        QWidget *codecs = toolbar->widgetForAction(toolbar->actions()[2]);
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::keyClick(window->windowHandle(), Qt::Key_I, Qt::ControlModifier);
+        QTest::mouseClick(codecs, Qt::LeftButton);
+        QVERIFY(started.isEmpty());
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), codecs->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(codecs, &hover);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Install the required DivX Codecs"));
+        moveOver(window->centralWidget(), QPoint(2, 2));
+        QTest::mouseMove(codecs, QPoint(5, 5));
+        QCOMPARE(window->statusText(), QStringLiteral("Program Options"));
+    }
+
+    // A folder without a settings file is a new disc: the status bar says
+    // so until Settings has made the file.
+    void aFolderWithoutSettingsSaysSettingsMakesOne()
+    {
+        openWindow();
+        auto *note = window->findChild<QLabel *>(QStringLiteral("Status1_nosettings"));
+        QVERIFY(note && note->isVisible());
+        QCOMPARE(note->text(), QStringLiteral("No trevlin.INI here yet: Settings makes one"));
+        QVERIFY(window->statusBar()->rect().contains(note->geometry())); // whole, beside the hover text
+        moveOver(window->centralWidget(), QPoint(2, 2));
+        QCOMPARE(window->statusText(), QStringLiteral("Trevlin"));
+        QVERIFY(note->isVisible());
+
+        window->findChild<QAction *>(QStringLiteral("param"))->trigger();
+        QWidget *dialog = nullptr;
+        QTRY_VERIFY((dialog = QApplication::activeWindow()) && dialog != window);
+        dialog->findChild<QLineEdit *>(QStringLiteral("Txttitulo"))->setText(QStringLiteral("A New Disc"));
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Cmdaplicar")), Qt::LeftButton);
+        QTRY_VERIFY(window->isVisible() && window->isActiveWindow());
+        QCOMPARE(child("Lbltitulo_0")->text(), QStringLiteral("A New Disc"));
+        QVERIFY(!note->isVisible());
     }
 
     void statusBarNamesTheAreaUnderTheMouse()

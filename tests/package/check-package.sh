@@ -71,6 +71,9 @@ for command in "$@"; do
   fi
   out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$out" ] && echo "ok - man --warnings -l $command.1.gz" || problem "man --warnings -l $command.1.gz: $out"
+  # Made by help2man from the command's own --help, so the two agree.
+  zcat "$page" | grep -q 'help2man' && zcat "$page" | grep -q -- '\\-\\-version' ||
+    problem "the manual page of $command is not made from its --help and --version"
 done
 
 version=$(dpkg-deb -f "$deb" Version)

@@ -173,6 +173,38 @@ void TestModuleIni::installedProgramFindsItsDisc()
     QVERIFY(QDir(bin).mkpath("trevlin.INI"));  // a folder of that name is no settings file
     QCOMPARE(installedDiscFolder(bin, answer("/media/disc")), "/media/disc"_L1);
     QCOMPARE(asked, 3);
+
+    // A folder chosen without a settings file brings the question: make a
+    // new disc there, or choose again (from that folder).
+    const QString empty = folder.filePath("new"), disc = folder.filePath("copy");
+    QVERIFY(QDir().mkpath(empty));
+    const struct { QStringList choices; QList<bool> answers; QString chosen; QStringList openedAt, questions; } rounds[] = {
+        {{disc}, {}, disc, {"/start"}, {}},
+        {{empty}, {true}, empty, {"/start"}, {empty}},
+        {{empty, bin, disc}, {false, false}, disc, {"/start", empty, bin}, {empty, bin}},
+        {{empty, QString()}, {false}, QString(), {"/start", empty}, {empty}},
+    };
+    for (const auto &r : rounds) {
+        QStringList choices = r.choices, openedAt, questions;
+        QList<bool> answers = r.answers;
+        const QString chosen = chooseDiscFolder(
+            "/start",
+            [&](const QString &start) { openedAt << start; return choices.isEmpty() ? QString() : choices.takeFirst(); },
+            [&](const QString &asked) { questions << asked; return answers.isEmpty() || answers.takeFirst(); });
+        QCOMPARE(chosen, r.chosen);
+        QCOMPARE(openedAt, r.openedAt);
+        QCOMPARE(questions, r.questions);
+    }
+
+    // The question itself: "Choose Again" is the default and what Esc does.
+    for (const auto &[button, opens] : {std::pair{"Make a New Disc Here", true}, {"Choose Again", false}}) {
+        BoxAnswerer answerer{QLatin1String(button)};
+        QCOMPARE(askOpenAsNewDisc(empty), opens);
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.seen()[0].defaultButton, "Choose Again"_L1);
+        QVERIFY2(answerer.seen()[0].text.startsWith("The folder \"" + empty + "\" has no trevlin.INI"),
+                 qPrintable(answerer.seen()[0].text));
+    }
 }
 
 QTEST_MAIN(TestModuleIni)

@@ -128,7 +128,8 @@ private slots:
             const bool flat = qobject_cast<QLineEdit *>(w) || qobject_cast<QPushButton *>(w);
             QVERIFY2(Mofficeborder::hasFlatBorder(w) == flat, qPrintable(w->objectName()));
         }
-        QCOMPARE(boxTexts(s.dialog), QStringList(5)); // the stored values are not shown
+        const QStringList stored{"Old Title", "C:\\old\\f.jpg", "C:\\old\\b.jpg", "C:\\old\\m.avi", "C:\\old\\s.srt"};
+        QCOMPARE(boxTexts(s.dialog), stored); // the stored values are shown
 
         click(s.dialog, "Cmddefault");
         QTest::keyClicks(box(s.dialog, "Txttitulo"), QStringLiteral(" edited"));
@@ -152,7 +153,46 @@ private slots:
         // The main window comes back active, so it reads the settings again.
         QVERIFY(testsupport::waitFor([&] { return s.activations > activationsBefore; }));
         s.open();
-        QCOMPARE(boxTexts(s.dialog), QStringList(5)); // nor what was there last time
+        QCOMPARE(boxTexts(s.dialog), stored); // not what was typed last time
+    }
+
+    // Apply writes what the boxes show: the values loaded and left alone stay
+    // in the file byte for byte, those changed are written.
+    void applyKeepsWhatWasNotChanged_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // null: no settings file
+        QTest::addColumn<QStringList>("edits"); // box=text
+        QTest::addColumn<QByteArray>("after");
+        QByteArray titleChanged = StoredSettings;
+        titleChanged.replace("Title=Old Title", "Title=New Title");
+        QTest::newRow("only the title changed: the covers stay")
+            << StoredSettings << QStringList{"Txttitulo=New Title"} << titleChanged;
+        QByteArray frontCleared = StoredSettings;
+        frontCleared.replace("frontcover=C:\\old\\f.jpg", "frontcover=");
+        QTest::newRow("a box emptied writes an empty value")
+            << StoredSettings << QStringList{"Txtcapa="} << frontCleared;
+        // A quoted value reads without its quotes, a long one cut to 254
+        // characters: left alone, neither is rewritten.
+        const QByteArray odd = "[main]\nTITLE=\"  Spaced  \"\n[path]\nmovie=" + QByteArray(300, 'm') + "\n";
+        QTest::newRow("nothing changed: nothing written") << odd << QStringList{} << odd;
+        QTest::newRow("typed back as it was: nothing written")
+            << odd << QStringList{"Txttitulo=other", "Txttitulo=  Spaced  "} << odd;
+        QTest::newRow("no settings file: what was typed")
+            << QByteArray() << QStringList{"Txtfilme=movie.avi"} << QByteArray("[path]\r\nmovie=movie.avi\r\n");
+    }
+    void applyKeepsWhatWasNotChanged()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QStringList, edits);
+        QFETCH(QByteArray, after);
+        OpenedDialog s(stored);
+        for (const QString &edit : edits) {
+            const qsizetype at = edit.indexOf(QLatin1Char('='));
+            box(s.dialog, qPrintable(edit.left(at)))->setText(edit.mid(at + 1));
+        }
+        click(s.dialog, "Cmdaplicar");
+        QVERIFY(s.unloadedAndBack());
+        QCOMPARE(s.folder.readIni(), after);
     }
 
     // The lock is read on every activation and compared exactly; a locked
@@ -177,10 +217,14 @@ private slots:
         QTest::keyClick(s.dialog, Qt::Key_Escape);
         QTest::qWait(50);
         QVERIFY(s.dialog);
-        QCOMPARE(boxTexts(s.dialog), QStringList(5));
+        QCOMPARE(boxTexts(s.dialog), QStringList(5)); // opened before there was a file
         s.dialog->windowHandle()->close();
         QVERIFY(s.unloadedAndBack());
         QCOMPARE(s.folder.readIni(), locked);
+        // Opened on a locked file, it shows the values, and takes no input.
+        s.open();
+        QVERIFY(!s.dialog->isEnabled());
+        QCOMPARE(boxTexts(s.dialog), (QStringList{"Kept", "", "", "", ""}));
     }
 
     // A settings file on a read-only disc: every one of the five writes fails

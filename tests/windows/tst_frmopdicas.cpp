@@ -143,6 +143,12 @@ private slots:
         QTest::newRow("pipe") << "pipe.txt" << QByteArray() << "Cannot open \"pipe.txt\": it is a named pipe, not an ordinary file.";
         QTest::newRow("too large") << "movie.avi" << QByteArray()
                                    << "Cannot open \"movie.avi\": it is too large to show (700 MiB; a page holds at most 4 MiB).";
+        // Just over the bound: the size as precise as it takes to see it.
+        QTest::newRow("4 MiB and 1 byte") << "hints.txt" << QByteArray(4 * 1024 * 1024 + 1, 'x')
+                                          << "Cannot open \"hints.txt\": it is too large to show (4194305 bytes; "
+                                             "a page holds at most 4194304 bytes (4 MiB)).";
+        QTest::newRow("4.5 MiB") << "hints.txt" << QByteArray(9 * 512 * 1024, 'x')
+                                 << "Cannot open \"hints.txt\": it is too large to show (4.5 MiB; a page holds at most 4 MiB).";
         // Within the size bound, but more than a page can lay out: the page
         // still opens at once, and says what it changed.
         const qsizetype longest = 4 * 1024 * 1024 - 10; // one line, just under the bound
@@ -159,6 +165,17 @@ private slots:
             << "[Next line: 25000 characters, broken into lines of 10000.]\n" + QString(10000, u'x') + '\n'
                    + QString(10000, u'x') + '\n' + QString(5000, u'x') + QString(99997, u'\n')
                    + "[Only the first 99997 lines are shown; the file has 50003 more.]";
+        // Its note and pieces would take the page past its lines: the long
+        // line is left out with the rest.
+        QTest::newRow("99999 lines, then a long line")
+            << "hints.txt" << QByteArray("a\n").repeated(99999) + QByteArray(25000, 'x')
+            << QString::fromLatin1(QByteArray("a\n").repeated(99999))
+                   + "[Only the first 99999 lines are shown; the file has 1 more.]";
+        QTest::newRow("99996 lines, then a long line that just fits")
+            << "hints.txt" << QByteArray("a\n").repeated(99996) + QByteArray(25000, 'x')
+            << QString::fromLatin1(QByteArray("a\n").repeated(99996))
+                   + "[Next line: 25000 characters, broken into lines of 10000.]\n" + QString(10000, u'x') + '\n'
+                   + QString(10000, u'x') + '\n' + QString(5000, u'x');
     }
     void hintsPage()
     {
