@@ -211,6 +211,15 @@ void TestIniText::agreesWithWindows()
     // As UTF-16 with its mark: Windows reads the same characters as the tool.
     const Readings readings = readBoth(*encodeText(text, TextEncoding::Utf16LE), section, key);
     QVERIFY2(readings.problem.isEmpty(), qPrintable(readings.problem));
+    // Where the program chose otherwise than Wine's reader, on purpose.
+    QEXPECT_FAIL("non-ASCII names", "names are compared case-folded: the Kelvin sign is a K; Windows compares "
+                                    "upper case, where it is not", Continue);
+    QEXPECT_FAIL("non-ASCII names asked for", "as above", Continue);
+    QEXPECT_FAIL("before the first section", "Wine files lines before the first section under the section \"\"",
+                 Continue);
+    QEXPECT_FAIL("; comment", "a line starting with ; is a comment here; Wine reads it as the key \";k\"", Continue);
+    QEXPECT_FAIL("surrogate pair at the cut", "a character cut in half at 254 is left out here; Windows keeps its "
+                                              "first half", Continue);
     QCOMPARE(readings.tool, readings.windows);
 }
 
@@ -235,6 +244,13 @@ void TestIniText::seedFilesAgreeWithWindows()
         }
         const Readings readings = readBoth(input, section, key);
         QVERIFY2(readings.problem.isEmpty(), qPrintable(name + QStringLiteral(": ") + readings.problem));
+        // UTF-8 without a mark is read as UTF-8 here; Windows reads every
+        // file without one in its ANSI code page.
+        if (name == QLatin1String("utf8-no-bom")) {
+            QCOMPARE(readings.tool, QStringLiteral("caf\u00E9"));
+            QCOMPARE(readings.windows, QStringLiteral("caf\u00C3\u00A9"));
+            continue;
+        }
         if (readings.tool != readings.windows)
             differences << QStringLiteral("%1 [%2] %3: tool \"%4\", Windows \"%5\"")
                                .arg(name, section, key, readings.tool, readings.windows);
