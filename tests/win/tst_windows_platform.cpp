@@ -271,7 +271,7 @@ void TestWindowsPlatform::writersTakeTurns()
     for (int i = 0; i < 6; ++i) {
         auto *writer = new QProcess(this);
         writer->start(QStringLiteral(TREVLIN_INI_TOOL),
-                      {"set"_L1, ini, "path"_L1, "key%1"_L1.arg(i), "value %1"_L1.arg(i)});
+                      {"set"_L1, ini, "path"_L1, QString::fromLatin1("key%1").arg(i), QString::fromLatin1("value %1").arg(i)});
         writers << writer;
     }
     for (QProcess *writer : writers) {
@@ -281,7 +281,7 @@ void TestWindowsPlatform::writersTakeTurns()
     }
     const QByteArray bytes = readAll(ini);
     for (int i = 0; i < 6; ++i)
-        QVERIFY2(bytes.contains("key%1=value %1\r\n"_L1.arg(i).toLatin1()), bytes.constData());
+        QVERIFY2(bytes.contains(QString::fromLatin1("key%1=value %1\r\n").arg(i).toLatin1()), bytes.constData());
     QVERIFY(bytes.startsWith("[main]\r\ntitle=x\r\n[path]\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"trevlin.INI"_L1});
 }
