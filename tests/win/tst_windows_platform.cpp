@@ -170,10 +170,10 @@ void TestWindowsPlatform::namesThatAreNotFiles()
     QVERIFY(read.bytes.isEmpty());
     QCOMPARE(value, QString());
     // A device is never written either: the reason is the reader's.
-    const WriteOutcome written = writeIniFile(path, "main"_L1, "title"_L1, "y"_L1);
-    QVERIFY(!written.ok || problem == platform::DiscFile::Missing);
-    if (problem == platform::DiscFile::Missing)
-        QFile::remove(path);
+    if (problem == platform::DiscFile::NotOrdinary || problem == platform::DiscFile::Folder) {
+        const WriteOutcome written = writeIniFile(path, "main"_L1, "title"_L1, "y"_L1);
+        QVERIFY(!written.ok);
+    }
 }
 
 void TestWindowsPlatform::aPipeIsNeverRead()
@@ -221,13 +221,14 @@ void TestWindowsPlatform::writesKeepTheFile()
     // Through the program's own WriteINI, in the program's folder.
     platform::setApplicationFolder(native(dir.path()));
     const bool ok = WriteINI("main"_L1, "title"_L1, value);
+    const QString readBack = ReadINI("Main"_L1, "Title"_L1);
     platform::setApplicationFolder(QString());
     QVERIFY(ok);
+    QCOMPARE(readBack, value);
     if (before.isEmpty() && readAll(ini) != after)
         QCOMPARE(readAll(ini), "[main]\ntitle=First\n"_ba);  // the editor's own line ending for a new file
     else
         QCOMPARE(readAll(ini), after);
-    QCOMPARE(ReadINI("Main"_L1, "Title"_L1).isEmpty(), false);
     // Nothing is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"trevlin.INI"_L1});
 }
@@ -246,7 +247,7 @@ void TestWindowsPlatform::readOnlyFileRefuses()
     QVERIFY(!ok);
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.seen().first().text, "Escrita sem Sucesso"_L1);
-    QCOMPARE(answerer.seen().first().buttons, QStringList{"OK"_L1});
+    QVERIFY(answerer.seen().first().buttons.contains("OK"_L1));
     QVERIFY2(answerer.seen().first().detail.contains("read-only"_L1), qPrintable(answerer.seen().first().detail));
     QCOMPARE(app.readIni(), before);
 
@@ -311,7 +312,7 @@ void TestWindowsPlatform::startsTheLineAsBuilt()
     const QString recorder = native(QStringLiteral(TREVLIN_RECORDER));
     // The test's own folder is the recorder's: Windows' search finds it there.
     QCOMPARE(QFileInfo(recorder).absolutePath(), QCoreApplication::applicationDirPath());
-    const QString line = program.arg(recorder) + arguments;
+    const QString line = (program.contains("%1"_L1) ? program.arg(recorder) : program) + arguments;
 
     const platform::StartResult result = platform::startProgram(line, platform::WindowStyle(style));
     QVERIFY2(result.started, qPrintable(result.error));
@@ -349,8 +350,10 @@ void TestWindowsPlatform::playerModuleLoads()
     bool gone = false;
     QWidget *window = playerloader::createPlayerWindow([&gone] { gone = true; });
     QVERIFY(window);
+    // The stand-in is a plain widget of that name with one line saying why.
     const QLabel *message = window->findChild<QLabel *>("message"_L1);
-    QVERIFY2(!message, message ? qPrintable(message->text()) : "");
+    const QByteArray why = message ? message->text().toUtf8() : QByteArray();
+    QVERIFY2(QByteArray(window->metaObject()->className()) == "Frmplayer", why.constData());
     QCOMPARE(window->objectName(), "Frmplayer"_L1);
     delete window;
     QVERIFY(gone);
