@@ -1,5 +1,9 @@
 #include "platform/discbundle.h"
 
+#ifdef Q_OS_WIN
+#include "platform/windows_win.h"
+#endif
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
