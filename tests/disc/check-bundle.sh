@@ -70,7 +70,7 @@ for carried in "$lib"/*; do
   name=$(basename "$carried")
   grep -qE "$system_regex" <<<"$name" && fail "$name is the system's but is carried"
 done
-for name in libOpenGL.so.0 libfribidi.so.0 libthai.so.0 libcom_err.so.2 libgpg-error.so.0 libharfbuzz.so.0 \
+for name in libOpenGL.so.0 libcom_err.so.2 libgpg-error.so.0 libharfbuzz.so.0 \
             libQt6Core.so.6 libgstreamer-1.0.so.0 libavcodec.so.59; do
   [ -f "$lib/$name" ] || fail "$name is not carried"
 done
