@@ -79,13 +79,15 @@ static void report(const wchar_t *program, DWORD error)
     wchar_t *reason = NULL;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    NULL, error, 0, (wchar_t *)&reason, 0, NULL);
+    for (size_t n = reason ? wcslen(reason) : 0; n > 0 && (reason[n - 1] == L'\n' || reason[n - 1] == L'\r'); --n)
+        reason[n - 1] = L'\0';
     static const wchar_t head[] = L"Trevlin cannot be started from this disc.\n\nThe program\n";
     static const wchar_t middle[] = L"\ncould not be started: ";
     const wchar_t *why = reason ? reason : L"unknown error";
     size_t size = wcslen(head) + wcslen(program) + wcslen(middle) + wcslen(why) + 32;
     wchar_t *text = malloc(size * sizeof *text);
     if (text) {
-        _snwprintf(text, size, L"%ls%ls%ls%ls(error %lu)", head, program, middle, why, (unsigned long)error);
+        _snwprintf(text, size, L"%ls%ls%ls%ls (error %lu)", head, program, middle, why, (unsigned long)error);
         text[size - 1] = L'\0';
     }
     MessageBoxW(NULL, text ? text : L"Trevlin cannot be started from this disc.", title, MB_OK | MB_ICONERROR);

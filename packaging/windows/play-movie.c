@@ -7,7 +7,7 @@
  * command line as typed, blanks and all: the movie is everything after /v:
  * up to the blank before the next /s: (or the end), the subtitles everything
  * after /s: up to the blank before the next /v: (or the end); each starts a
- * word. A relative path is taken from the working folder, the disc's. A
+ * word. Double quotes are dropped (a Windows path holds none). A relative path is taken from the working folder, the disc's. A
  * default player finds subtitles it knows beside the movie by itself; the
  * subtitles are named in the box that says why nothing plays. */
 #include <stdio.h>
@@ -36,11 +36,19 @@ static const wchar_t *after_program(const wchar_t *line)
     return line;
 }
 
+/* Whether P in TEXT starts a word (a double quote may open it). */
+static int word_start(const wchar_t *text, const wchar_t *p)
+{
+    if (p > text && p[-1] == L'"')
+        --p;
+    return p == text || blank(p[-1]);
+}
+
 /* Where the word MARK ("/v:") starts in TEXT, or NULL. */
 static const wchar_t *find_word(const wchar_t *text, const wchar_t *start, const wchar_t *mark)
 {
     for (const wchar_t *p = start; *p; ++p)
-        if ((p == text || blank(p[-1])) && wcsncmp(p, mark, wcslen(mark)) == 0)
+        if (word_start(text, p) && wcsncmp(p, mark, wcslen(mark)) == 0)
             return p;
     return NULL;
 }
@@ -56,12 +64,17 @@ static wchar_t *piece(const wchar_t *text, const wchar_t *mark, const wchar_t *o
     const wchar_t *end = find_word(text, begin, other);
     if (!end)
         end = begin + wcslen(begin);
-    while (end > begin && blank(end[-1]))
-        --end;
-    size_t length = (size_t)(end - begin);
-    wchar_t *copy = calloc(length + 1, sizeof *copy);
-    if (copy)
-        memcpy(copy, begin, length * sizeof *copy);
+    /* A Windows path holds no double quote: quotes around a piece, or around
+     * the whole word, are dropped. */
+    wchar_t *copy = calloc((size_t)(end - begin) + 1, sizeof *copy);
+    if (!copy)
+        return NULL;
+    size_t n = 0;
+    for (const wchar_t *p = begin; p < end; ++p)
+        if (*p != L'"')
+            copy[n++] = *p;
+    while (n > 0 && blank(copy[n - 1]))
+        copy[--n] = L'\0';
     return copy;
 }
 
@@ -105,6 +118,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR arguments, int
     wchar_t *reason = NULL;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    NULL, error, 0, (wchar_t *)&reason, 0, NULL);
+    for (size_t n = reason ? wcslen(reason) : 0; n > 0 && (reason[n - 1] == L'\n' || reason[n - 1] == L'\r'); --n)
+        reason[n - 1] = L'\0';
     const wchar_t *subs = subtitles && *subtitles ? subtitles : L"none";
     const wchar_t *why = reason ? reason : L"";
     size_t size = wcslen(file) + wcslen(subs) + wcslen(why) + 200;
@@ -113,7 +128,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR arguments, int
         return 1;
     _snwprintf(text, size,
                L"play-movie: the movie could not be handed to a player on this computer.\n"
-               L"It would play: %ls\nwith the subtitles: %ls\n\n%ls(error %lu)",
+               L"It would play: %ls\nwith the subtitles: %ls\n\n%ls (error %lu)",
                file, subs, why, (unsigned long)error);
     text[size - 1] = L'\0';
     standin_say(text, MB_ICONWARNING);
