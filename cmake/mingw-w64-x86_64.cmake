@@ -3,9 +3,10 @@
 #   cmake -S . -B build-windows -G Ninja \
 #         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 #
-# Qt for Windows is looked for in the cache that scripts/build-windows-qt fills
-# (/var/cache/trevlin/qt-6.4.2-x86_64-w64-mingw32-*), or where TREVLIN_WINDOWS_QT
-# (environment or cache variable) points. Qt's own build uses this file too, as
+# Qt for Windows is looked for where TREVLIN_WINDOWS_QT (environment or cache
+# variable) points, else in the cache that scripts/build-windows-qt fills: the
+# build of the script's present options, else any complete one
+# (/var/cache/trevlin/qt-6.4.2-x86_64-w64-mingw32-*). Qt's own build uses this file too, as
 # the plain compiler set-up, with TREVLIN_TOOLCHAIN_ONLY set.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -27,6 +28,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 if(NOT TREVLIN_TOOLCHAIN_ONLY AND NOT DEFINED ENV{TREVLIN_TOOLCHAIN_ONLY})
   if(NOT TREVLIN_WINDOWS_QT AND DEFINED ENV{TREVLIN_WINDOWS_QT})
     set(TREVLIN_WINDOWS_QT "$ENV{TREVLIN_WINDOWS_QT}")
+  endif()
+  # The build of this tree's Qt options, then any complete one.
+  if(NOT TREVLIN_WINDOWS_QT AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-windows-qt)
+    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-windows-qt --print
+                    OUTPUT_VARIABLE _qt_prefix OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(_qt_prefix AND EXISTS "${_qt_prefix}/.complete")
+      set(TREVLIN_WINDOWS_QT "${_qt_prefix}")
+    endif()
   endif()
   if(NOT TREVLIN_WINDOWS_QT)
     file(GLOB _qt_builds LIST_DIRECTORIES true

@@ -68,11 +68,17 @@ int main(int argc, char **argv)
     // UTF-8 would turn into U+FFFD and write something else than was meant
     // (or name another file), so they are refused.
     QStringList args;
+#ifdef Q_OS_WIN
+    // Windows hands every program its command line as UTF-16 text: taken
+    // from there, so that no argument passes through the ANSI code page.
+    args = QCoreApplication::arguments().mid(1);
+#else
     for (int i = 1; i < argc; ++i) {
         if (!isValidUtf8(argv[i]))
             return badUsage(QStringLiteral("argument %1 is not valid UTF-8 text").arg(i));
         args << QString::fromUtf8(argv[i]);
     }
+#endif
 
     if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         put(stdout, kUsage);

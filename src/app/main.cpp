@@ -65,6 +65,7 @@ int main(int argc, char **argv)
 {
     // Before Qt and GStreamer start: they read where their plugins are then.
     const QString program = platform::programFile();
+#ifndef Q_OS_WIN
     const bool discBundle = platform::useDiscBundle(QFileInfo(program).absolutePath(),
                                                     QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
 
@@ -74,6 +75,7 @@ int main(int argc, char **argv)
     // viewer's session names.
     if (!qEnvironmentVariableIsEmpty("DISPLAY") && (discBundle || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::applicationTitle());

@@ -1,5 +1,9 @@
 #include "platform/discbundle.h"
 
+#ifdef Q_OS_WIN
+#include "platform/windows_win.h"
+#endif
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -10,6 +14,9 @@ namespace platform {
 
 QString programFile()
 {
+#ifdef Q_OS_WIN
+    return win::programFile();
+#else
     // The mapping that holds this very function is the program's file.
     const auto here = reinterpret_cast<quintptr>(&programFile);
     QFile maps(QStringLiteral("/proc/self/maps"));
@@ -35,6 +42,7 @@ QString programFile()
         }
     }
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+#endif
 }
 
 bool useDiscBundle(const QString &programFolder, const QString &cacheFolder)

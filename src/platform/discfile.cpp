@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#ifdef Q_OS_WIN
+#include "platform/windows_win.h"
+#endif
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -80,6 +83,8 @@ DiscFile inspectDiscFile(const QString &path, qint64 maxBytes)
     DiscFile file;
     file.size = info.st_size;
     return file;
+#elif defined(Q_OS_WIN)
+    return win::inspectFile(path, maxBytes);
 #else
     const QFileInfo info(path);
     if (!info.exists())
@@ -131,6 +136,8 @@ DiscFile readDiscFile(const QString &path, qint64 maxBytes)
     file.size = bytes.size();
     file.bytes = bytes;
     return file;
+#elif defined(Q_OS_WIN)
+    return win::readFile(path, maxBytes);
 #else
     QFile handle(path);
     if (!handle.open(QIODevice::ReadOnly))

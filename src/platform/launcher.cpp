@@ -5,11 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <memory>
-#include <string>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "platform/windows_win.h"
 #endif
 
 namespace platform {
@@ -137,23 +135,13 @@ ProgramLookup findBareName(const QString &name)
 
 StartResult startForReal(const QString &commandLine, WindowStyle style)
 {
+#ifdef Q_OS_WIN
+    // The line is handed to the system exactly as written (launcher_win.cpp).
+    return win::startProgram(commandLine, style);
+#else
     QProcess process;
     if (commandLine.trimmed().isEmpty())
         return failure(StartProblem::Empty, QStringLiteral("The command line is empty."));
-#ifdef Q_OS_WIN
-    // The line is handed over exactly as written; an unquoted
-    // "C:\Program Files\x.exe" is resolved by the system as it always was.
-    // QProcess wants a program name, but the line it would build from it is
-    // replaced by the whole command line as given.
-    process.setProgram(QProcess::splitCommand(commandLine).value(0, commandLine));
-    auto line = std::make_shared<std::wstring>(commandLine.toStdWString());
-    process.setCreateProcessArgumentsModifier([style, line](QProcess::CreateProcessArguments *args) {
-        args->applicationName = nullptr;
-        args->arguments = line->data();
-        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
-        args->startupInfo->wShowWindow = style == WindowStyle::Minimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
-    });
-#else
     Q_UNUSED(style);
     const QStringList parts = QProcess::splitCommand(commandLine);
     if (parts.value(0).isEmpty())
@@ -163,10 +151,10 @@ StartResult startForReal(const QString &commandLine, WindowStyle style)
         return found.failure;
     process.setProgram(found.path);
     process.setArguments(parts.mid(1));
-#endif
     if (!process.startDetached())
         return failure(StartProblem::Refused, process.errorString());
     return {true, {}};
+#endif
 }
 
 } // namespace

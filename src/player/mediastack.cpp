@@ -9,7 +9,9 @@
 #include <QPluginLoader>
 #include <QStringList>
 
+#ifndef Q_OS_WIN
 #include <gst/gst.h>
+#endif
 
 namespace mediastack {
 namespace {
@@ -61,6 +63,7 @@ QString withoutFullStop(QString text)
     return text;
 }
 
+#ifndef Q_OS_WIN
 // What the GStreamer backend builds every player from, and what a movie's
 // picture and sound pass through.
 QString gstreamerProblem()
@@ -85,6 +88,7 @@ QString gstreamerProblem()
         .arg(missing.size() == 1 ? QStringLiteral("an element") : QStringLiteral("elements"),
              missing.join(QLatin1String(", ")));
 }
+#endif
 
 } // namespace
 
@@ -108,8 +112,10 @@ QString problem()
     if (!backend.load())
         return QStringLiteral("Qt Multimedia's %1 backend \"%2\" cannot be loaded: %3")
             .arg(key, QDir::toNativeSeparators(file), platform::moduleLoadFailure(backend));
+#ifndef Q_OS_WIN
     if (key == QLatin1String("gstreamer"))
         return gstreamerProblem();
+#endif
     return QString();
 }
 

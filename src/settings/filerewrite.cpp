@@ -18,6 +18,8 @@
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
 #endif
+#elif defined(Q_OS_WIN)
+#include "settings/filerewrite_win.h"
 #else
 #include <QSaveFile>
 #endif
@@ -371,6 +373,8 @@ Outcome rewrite(const QString &path, qint64 maxBytes, const Change &change)
             return failed(QStringLiteral("other programs kept changing the file for %1 seconds")
                               .arg(kLockWaitMs / 1000));
     }
+#elif defined(Q_OS_WIN)
+    return win::rewrite(path, maxBytes, change);
 #else
     // Elsewhere: a new file renamed over the old one, or the file itself
     // where the folder may not be written; no lock.

@@ -23,8 +23,17 @@ WriteOutcome failed(const QString &reason)
 
 QString settingsFilePath()
 {
+#ifdef Q_OS_WIN
+    // A drive's root (D:\) is the one folder reported with a separator at its
+    // end: only there does the name follow directly.
+    const QString folder = platform::applicationFolder();
+    if (folder.endsWith(QLatin1String(":\\")))
+        return folder + QLatin1String(kFileName);
+    return folder + QLatin1Char('\\') + QLatin1String(kFileName);
+#else
     return platform::joinFolder(platform::applicationFolder(), QLatin1String(kFileName),
                                 QDir::separator());
+#endif
 }
 
 QString readIniFile(const QString &path, const QString &section, const QString &key, QString *problem)

@@ -29,8 +29,15 @@ void ensureResources()
 // stand in, the first installed one: Liberation Sans is Arial's metric twin.
 const QStringList &standIns()
 {
+#ifdef Q_OS_WIN
+    // Windows has the design's faces; MS Sans Serif is a bitmap face that Qt
+    // draws through its TrueType successor, Microsoft Sans Serif.
+    static const QStringList faces{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                   QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")};
+#else
     static const QStringList faces{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                                    QStringLiteral("DejaVu Sans")};
+#endif
     return faces;
 }
 

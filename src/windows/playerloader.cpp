@@ -143,7 +143,11 @@ PlayerModule *loadModule(QString *problem)
 
 QString moduleName()
 {
+#ifdef Q_OS_WIN
+    return QStringLiteral("trevlin-player.dll");
+#else
     return QStringLiteral("trevlin-player.so");
+#endif
 }
 
 QStringList moduleCandidates()

@@ -6,6 +6,14 @@
 
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 class TestIniText : public QObject
@@ -17,6 +25,12 @@ private slots:
     void reads();
     void edits_data();
     void edits();
+#ifdef Q_OS_WIN
+    // The tool reads every file above as Windows' own reader does.
+    void agreesWithWindows_data();
+    void agreesWithWindows();
+    void seedFilesAgreeWithWindows();
+#endif
 };
 
 void TestIniText::reads_data()
@@ -136,6 +150,114 @@ void TestIniText::edits()
     if (result.ok)
         QCOMPARE(initext::lookupInFile(result.bytes, section, key), value);
 }
+
+#ifdef Q_OS_WIN
+namespace {
+
+// What Windows' GetPrivateProfileStringW gives for `key` in `section` of
+// `file`, with the program's 255-character buffer; and what the tool prints.
+struct Readings
+{
+    QString windows;
+    QString tool;
+    QString problem;
+};
+
+Readings readBoth(const QByteArray &bytes, const QString &section, const QString &key)
+{
+    Readings readings;
+    QTemporaryDir dir;
+    const QString path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("trevlin.INI")));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        readings.problem = QStringLiteral("cannot write ") + path;
+        return readings;
+    }
+    file.close();
+
+    wchar_t buffer[255];
+    const DWORD copied = ::GetPrivateProfileStringW(reinterpret_cast<const wchar_t *>(section.utf16()),
+                                                    reinterpret_cast<const wchar_t *>(key.utf16()), L"", buffer, 255,
+                                                    reinterpret_cast<const wchar_t *>(path.utf16()));
+    readings.windows = QString::fromWCharArray(buffer, int(copied));
+
+    QProcess tool;
+    tool.start(QStringLiteral(TREVLIN_INI_TOOL), {QStringLiteral("get"), path, section, key});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        readings.problem = QStringLiteral("trevlin-ini get failed: ") + QString::fromUtf8(tool.readAllStandardError());
+        return readings;
+    }
+    QByteArray out = tool.readAllStandardOutput();
+    if (out.endsWith("\r\n"))
+        out.chop(2);
+    else if (out.endsWith('\n'))
+        out.chop(1);
+    readings.tool = QString::fromUtf8(out);
+    return readings;
+}
+
+} // namespace
+
+void TestIniText::agreesWithWindows_data()
+{
+    reads_data();
+}
+
+void TestIniText::agreesWithWindows()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    // As UTF-16 with its mark: Windows reads the same characters as the tool.
+    const Readings readings = readBoth(*encodeText(text, TextEncoding::Utf16LE), section, key);
+    QVERIFY2(readings.problem.isEmpty(), qPrintable(readings.problem));
+    // Where the program chose otherwise than Wine's reader, on purpose.
+    QEXPECT_FAIL("non-ASCII names", "names are compared case-folded: the Kelvin sign is a K; Windows compares "
+                                    "upper case, where it is not", Continue);
+    QEXPECT_FAIL("non-ASCII names asked for", "as above", Continue);
+    QEXPECT_FAIL("before the first section", "Wine files lines before the first section under the section \"\"",
+                 Continue);
+    QEXPECT_FAIL("; comment", "a line starting with ; is a comment here; Wine reads it as the key \";k\"", Continue);
+    QEXPECT_FAIL("surrogate pair at the cut", "a character cut in half at 254 is left out here; Windows keeps its "
+                                              "first half", Continue);
+    QCOMPARE(readings.tool, readings.windows);
+}
+
+void TestIniText::seedFilesAgreeWithWindows()
+{
+    // The fuzz seeds: files in every encoding the program reads. An input is
+    // "SECTION\0KEY\0VALUE\0" and the file, or all file, read at main/title.
+    const QDir corpus(QStringLiteral(TREVLIN_SOURCE_DIR "/fuzz/corpus"));
+    const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
+    QVERIFY2(names.size() >= 10, "the seed corpus is missing");
+    QStringList differences;
+    for (const QString &name : names) {
+        QFile seed(corpus.filePath(name));
+        QVERIFY(seed.open(QIODevice::ReadOnly));
+        QByteArray input = seed.readAll();
+        QString section = QStringLiteral("main"), key = QStringLiteral("title");
+        const QList<QByteArray> parts = input.split('\0');
+        if (parts.size() >= 4) {
+            section = QString::fromUtf8(parts.at(0));
+            key = QString::fromUtf8(parts.at(1));
+            input = input.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3);
+        }
+        const Readings readings = readBoth(input, section, key);
+        QVERIFY2(readings.problem.isEmpty(), qPrintable(name + QStringLiteral(": ") + readings.problem));
+        // UTF-8 without a mark is read as UTF-8 here; Windows reads every
+        // file without one in its ANSI code page.
+        if (name == QLatin1String("utf8-no-bom")) {
+            QCOMPARE(readings.tool, QStringLiteral("caf\u00E9"));
+            QCOMPARE(readings.windows, QStringLiteral("caf\u00C3\u00A9"));
+            continue;
+        }
+        if (readings.tool != readings.windows)
+            differences << QStringLiteral("%1 [%2] %3: tool \"%4\", Windows \"%5\"")
+                               .arg(name, section, key, readings.tool, readings.windows);
+    }
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1Char('\n'))));
+}
+#endif
 
 QTEST_APPLESS_MAIN(TestIniText)
 #include "tst_settings_initext.moc"
