@@ -64,7 +64,8 @@ osirrox -read_fs norock -indev "$image" -extract / "$work/disc" >/dev/null 2>&1 
 x86_64-w64-mingw32-gcc-posix -std=c11 -O2 -municode -mwindows -o "$work/recorder.exe" "$recorder_source" \
   || fail "the recorder cannot be built"
 chmod -R u+w "$work/disc"
-cp -a "$work/disc" "$work/disc copy"
+copy=$work/disc\ copy
+cp -a "$work/disc" "$copy"
 cp "$work/recorder.exe" "$work/disc/installers/demo-install.exe"
 cp "$work/recorder.exe" "$work/disc/player/play-movie.exe"
 chmod -R a-w "$work/disc"
@@ -215,7 +216,6 @@ no_crash "View Movie"
 echo "ok 6 - View Movie started the disc's player with /quickini /v: /s:, style 2, and the menu ended"
 
 # 7. A writable copy: Apply writes its trevlin.INI.
-copy=$work/disc\ copy
 (cd / && wine "$(winpath "$copy/trevlin.exe")" >>"$work/wine.log" 2>&1)
 main=$(wait_window "" "main window of the writable copy")
 sleep 2
