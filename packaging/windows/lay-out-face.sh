@@ -39,8 +39,9 @@ fail() { echo "lay-out-face: $*" >&2; exit 1; }
 plugins=(platforms/qwindows.dll imageformats/qjpeg.dll imageformats/qgif.dll imageformats/qico.dll
          multimedia/windowsmediaplugin.dll)
 optional_plugins=(styles/qwindowsvistastyle.dll)
-# Where the libraries come from: Qt's, then the compiler's runtime.
-library_dirs=("$qt/bin" /usr/lib/gcc/$mingw/12-posix /usr/$mingw/lib)
+# Where the libraries come from: the program's own folder (the program's
+# libraries), Qt's, then the compiler's runtime.
+library_dirs=("$(dirname -- "$program")" "$qt/bin" /usr/lib/gcc/$mingw/12-posix /usr/$mingw/lib)
 
 new=$output.new
 rm -rf -- "$new"

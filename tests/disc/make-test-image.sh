@@ -14,8 +14,10 @@ face=()
 if [ -n "$windows_qt" ]; then
   log=$build/windows-face.log
   started=$SECONDS
-  { cmake -S "$tree" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/mingw-w64-x86_64.cmake" \
-          -DTREVLIN_WINDOWS_QT="$windows_qt" -DCMAKE_BUILD_TYPE=Release -DTREVLIN_BUILD_TESTS=OFF \
+  # The same configuration as scripts/test-windows, which builds the rest of
+  # that tree later: nothing is compiled twice.
+  { (cd "$tree" && cmake -S . -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTREVLIN_WINDOWS_QT="$windows_qt") \
     && cmake --build "$windows_build" -j"$(nproc)" --target windows_face; } >"$log" 2>&1 \
     || { tail -n 30 "$log" >&2; echo "FAIL: the Windows face could not be built (log: $log)" >&2; exit 1; }
   echo "the Windows face built in $((SECONDS - started)) s in $windows_build"
