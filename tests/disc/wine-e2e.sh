@@ -81,6 +81,8 @@ touch "$work/ro/probe" 2>/dev/null && fail "the disc's copy is writable"
 
 echo "# a Wine prefix of its own"
 wineboot -i >"$work/wineboot.log" 2>&1 || { tail -n 5 "$work/wineboot.log" >&2; fail "wineboot failed"; }
+# One Wine session for the whole run: each new one starts Wine's services again.
+wineserver -p
 rm -f "$WINEPREFIX/dosdevices/d:" "$WINEPREFIX/dosdevices/d::"
 ln -s "$work/ro" "$WINEPREFIX/dosdevices/d:"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -100,8 +102,10 @@ trevlin_windows() {
   done
 }
 # Waits for a visible Trevlin window of SIZE (WxH), or any when empty.
+# Wine is slow to show a window on a busy machine: up to three minutes.
 wait_window() { # $1 size, $2 what
-  for _ in $(seq 1 240); do
+  local deadline=$((SECONDS + 180))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     id=$(trevlin_windows | awk -v s="$1" 's == "" || $2 == s {print $1; exit}')
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.25
@@ -110,6 +114,18 @@ wait_window() { # $1 size, $2 what
   shoot "no-$2"
   fail "the $2 did not show (windows: $(trevlin_windows | tr '\n' ' '))"
 }
+# Waits for a visible Trevlin window that is not the main window's size (a
+# secondary window or a box); prints its id.
+wait_other_window() { # $1 what
+  local deadline=$((SECONDS + 180)) id
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    id=$(trevlin_windows | awk -v s="$main_size" '$2 != s {print $1; exit}')
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.25
+  done
+  shoot "no-$1"
+  fail "the $1 did not show (windows: $(trevlin_windows | tr '\n' ' '))"
+}
 press() { # $1 window, keys...
   local id=$1; shift
   xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowactivate "$id"
@@ -117,7 +133,8 @@ press() { # $1 window, keys...
   xdotool key --clearmodifiers "$@"
 }
 recorded() { # waits for the recorder's next record, prints it
-  for _ in $(seq 1 60); do grep -q '^END$' "$work/recorded.txt" 2>/dev/null && break; sleep 0.25; done
+  local deadline=$((SECONDS + 120))
+  while [ "$SECONDS" -lt "$deadline" ]; do grep -q '^END$' "$work/recorded.txt" 2>/dev/null && break; sleep 0.25; done
   cat "$work/recorded.txt" 2>/dev/null
   rm -f "$work/recorded.txt"
 }
@@ -130,9 +147,9 @@ expect_record() { # $1 what, $2 command line, $3 style, $4 working folder
 
 # 1. The menu from the read-only disc at D:'s root.
 (cd / && wine 'D:\trevlin.exe' >"$work/wine.log" 2>&1)
-main=$(wait_window "" "main window")
+main=$(wait_window "" "main window") || exit 1
 sleep 2
-main=$(wait_window "" "main window")
+main=$(wait_window "" "main window") || exit 1
 main_size=$(trevlin_windows | awk -v id="$main" '$1 == id {print $2}')
 program_running || fail "the program is not running after the starter"
 shoot main-window
@@ -148,27 +165,20 @@ echo "ok 2 - Install Codecs started the disc's installer with the settings' comm
 
 # 3. The hints window, and back.
 press "$main" F1
-for _ in $(seq 1 40); do trevlin_windows | grep -qv " $main_size\$" && break; sleep 0.25; done
-hints=$(trevlin_windows | awk -v s="$main_size" '$2 != s {print $1; exit}')
-[ -n "$hints" ] || { shoot no-hints; fail "F1 did not show the hints window"; }
-sleep 1
+hints=$(wait_other_window "hints window") || exit 1
+sleep 2
 shoot hints
 press "$hints" alt+F4
-main=$(wait_window "$main_size" "main window after the hints")
+main=$(wait_window "$main_size" "main window after the hints") || exit 1
 no_crash "hints"
 echo "ok 3 - F1 shows the hints window (screenshot wine-hints.png), which closes back to the menu"
 
 # 4. Settings -> Apply on the read-only disc.
 apply_settings() { # $1 main window, $2 new title or empty, $3 what
   press "$1" ctrl+d
-  local settings=
-  for _ in $(seq 1 40); do
-    settings=$(trevlin_windows | awk -v s="$main_size" '$2 != s {print $1; exit}')
-    [ -n "$settings" ] && break
-    sleep 0.25
-  done
-  [ -n "$settings" ] || { shoot "no-settings-$3"; fail "Ctrl+D did not open the settings ($3)"; }
-  sleep 1
+  local settings
+  settings=$(wait_other_window "settings ($3)") || exit 1
+  sleep 2
   if [ -n "$2" ]; then
     press "$settings" ctrl+a
     xdotool type --delay 20 "$2"
@@ -177,9 +187,10 @@ apply_settings() { # $1 main window, $2 new title or empty, $3 what
   xdotool mousemove --window "$settings" 272 346 click 1
   echo "$settings"
 }
-settings=$(apply_settings "$main" "" read-only)
+settings=$(apply_settings "$main" "" read-only) || exit 1
 box=
-for _ in $(seq 1 40); do
+deadline=$((SECONDS + 120))
+while [ "$SECONDS" -lt "$deadline" ]; do
   box=$(xdotool search --onlyvisible --name 'Escrita sem Sucesso|^Trevlin$' 2>/dev/null | while read -r id; do
     xwininfo -id "$id" >/dev/null 2>&1 && [ "$id" != "$settings" ] && [ "$id" != "$main" ] && echo "$id"; done | head -n 1)
   [ -n "$box" ] && break
@@ -190,45 +201,46 @@ shoot settings-read-only
 press "$box" Return
 sleep 0.5
 press "$settings" Escape
-main=$(wait_window "$main_size" "main window after the settings")
+main=$(wait_window "$main_size" "main window after the settings") || exit 1
 no_crash "settings on the read-only disc"
 echo "ok 4 - Settings -> Apply on the read-only disc says it could not write (screenshot wine-settings-read-only.png)"
 
 # 5. The internal player.
 press "$main" ctrl+l
-for _ in $(seq 1 60); do trevlin_windows | grep -qv " $main_size\$" && break; sleep 0.25; done
-player=$(trevlin_windows | awk -v s="$main_size" '$2 != s {print $1; exit}')
-[ -n "$player" ] || { shoot no-player; fail "Ctrl+L did not open the player"; }
-sleep 4
+player=$(wait_other_window "player window") || exit 1
+sleep 6
 shoot player
 program_running || fail "the program ended when the player opened"
 no_crash "player"
 press "$player" alt+F4
-main=$(wait_window "$main_size" "main window after the player")
+main=$(wait_window "$main_size" "main window after the player") || exit 1
 echo "ok 5 - Ctrl+L opens the internal player (screenshot wine-player.png) and the program goes on"
 
 # 6. View Movie ends the menu.
 press "$main" ctrl+v
 expect_record "View Movie" './player/play-movie /quickini /v:logo.avi /s:subtitles.srt' 2 'D:\'
-for _ in $(seq 1 40); do program_running || break; sleep 0.25; done
+deadline=$((SECONDS + 60)); while [ "$SECONDS" -lt "$deadline" ]; do program_running || break; sleep 0.25; done
 program_running && fail "the program did not end after View Movie"
 no_crash "View Movie"
 echo "ok 6 - View Movie started the disc's player with /quickini /v: /s:, style 2, and the menu ended"
 
 # 7. A writable copy: Apply writes its trevlin.INI.
 (cd / && wine "$(winpath "$copy/trevlin.exe")" >>"$work/wine.log" 2>&1)
-main=$(wait_window "" "main window of the writable copy")
+main=$(wait_window "" "main window of the writable copy") || exit 1
 sleep 2
-main=$(wait_window "" "main window of the writable copy")
-apply_settings "$main" "Seen under Wine" writable >/dev/null
-main=$(wait_window "$main_size" "main window after Apply")
+main=$(wait_window "" "main window of the writable copy") || exit 1
+apply_settings "$main" "Seen under Wine" writable >/dev/null || exit 1
+main=$(wait_window "$main_size" "main window after Apply") || exit 1
 grep -q $'^title=Seen under Wine\r$' "$copy/trevlin.INI" \
   || fail "Apply did not write the title into the copy's trevlin.INI: $(grep -i title "$copy/trevlin.INI" | cat -A)"
 [ "$(grep -c $'\r$' "$copy/trevlin.INI")" -eq "$(wc -l <"$copy/trevlin.INI")" ] || fail "trevlin.INI lost its CRLF line endings"
 sleep 1
 shoot main-window-after-apply
 no_crash "Apply"
-wineserver -k; sleep 1
+# Its close box ends the program.
+press "$main" alt+F4
+deadline=$((SECONDS + 60)); while [ "$SECONDS" -lt "$deadline" ]; do program_running || break; sleep 0.25; done
+program_running && fail "the program did not end when its main window was closed"
 echo "ok 7 - Settings -> Apply writes trevlin.INI in a writable copy (CRLF kept; screenshot wine-main-window-after-apply.png)"
 
 # 8. The player's twin hands the movie to the default player.
@@ -248,9 +260,9 @@ echo "ok 8 - play-movie.exe hands the movie to the default player, also a path w
 # 9. The starter without its program folder.
 mkdir -p "$work/alone"
 cp "$copy/trevlin.exe" "$work/alone/"
-(cd / && wine "$(winpath "$work/alone/trevlin.exe")" >/dev/null 2>&1) &
+(cd / && exec wine "$(winpath "$work/alone/trevlin.exe")" >"$work/alone.log" 2>&1) &
 starter=$!
-box=$(wait_window "" "starter's error box")
+box=$(wait_window "" "starter's error box") || fail "no box from the starter; Wine said: $(tail -n 5 "$work/alone.log")"
 sleep 0.5
 shoot starter-error
 press "$box" Return
