@@ -10,7 +10,9 @@
  *
  * Plain Win32 and the C library: it runs before anything of the disc is
  * loaded. */
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>

@@ -3,7 +3,9 @@
 #ifndef STANDIN_H
 #define STANDIN_H
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #include <shellapi.h>
 

@@ -2,7 +2,9 @@
  * file TREVLIN_RECORDER_OUT names (UTF-8) the command line exactly as it was
  * given, the window style it was asked to show (wShowWindow, or "none"
  * without STARTF_USESHOWWINDOW) and its working folder, then ends. */
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
