@@ -81,7 +81,9 @@ touch "$work/ro/probe" 2>/dev/null && fail "the disc's copy is writable"
 
 echo "# a Wine prefix of its own"
 wineboot -i >"$work/wineboot.log" 2>&1 || { tail -n 5 "$work/wineboot.log" >&2; fail "wineboot failed"; }
-# One Wine session for the whole run: each new one starts Wine's services again.
+# One Wine session for the whole run: each new one starts Wine's services
+# again, which takes long on a busy machine.
+wineserver -w
 wineserver -p
 rm -f "$WINEPREFIX/dosdevices/d:" "$WINEPREFIX/dosdevices/d::"
 ln -s "$work/ro" "$WINEPREFIX/dosdevices/d:"
