@@ -205,7 +205,8 @@ shoot settings-read-only
 [ -n "$box" ] || fail "Apply on the read-only disc showed no box"
 press "$box" Return
 sleep 0.5
-press "$settings" Escape
+# Escape belongs to no button of the settings window: its close box.
+press "$settings" alt+F4
 main=$(wait_window "$main_size" "main window after the settings") || exit 1
 no_crash "settings on the read-only disc"
 echo "ok 4 - Settings -> Apply on the read-only disc says it could not write (screenshot wine-settings-read-only.png)"
