@@ -42,9 +42,10 @@ xvfb= wm= ro_mounted=
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d"
 cleanup() {
   wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
   [ -n "$wm" ] && kill "$wm" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  [ -n "$ro_mounted" ] && umount "$work/ro" 2>/dev/null
+  if [ -n "$ro_mounted" ]; then umount "$work/ro" 2>/dev/null || umount -l "$work/ro"; fi
   mountpoint -q "$work/ro" 2>/dev/null || rm -rf "$work"
 }
 trap cleanup EXIT
