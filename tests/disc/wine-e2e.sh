@@ -46,7 +46,7 @@ cleanup() {
   [ -n "$wm" ] && kill "$wm" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   if [ -n "$ro_mounted" ]; then umount "$work/ro" 2>/dev/null || umount -l "$work/ro"; fi
-  mountpoint -q "$work/ro" 2>/dev/null || rm -rf "$work"
+  mountpoint -q "$work/ro" 2>/dev/null || { chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"; }
 }
 trap cleanup EXIT
 
