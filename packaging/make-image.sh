@@ -3,7 +3,11 @@
 # author laid it out, with the program and its bundle (made by the
 # disc_bundle build target) at the root.
 #
-#   make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso
+#   make-image.sh [--windows-face FACE_FOLDER] BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso
+#
+# With --windows-face the image starts on Windows too: windows-face.sh adds
+# the Windows face (laid out by a Windows build's windows_face target) to the
+# Joliet tree.
 #
 # TREVLIN_INI is the trevlin-ini tool, which reads the settings file exactly
 # as the program does. The image carries Rock Ridge (owners, modes: the
@@ -29,6 +33,12 @@ folder_path() {
   esac
 }
 
+windows_face=
+if [ "${1:-}" = --windows-face ]; then
+  [ $# -ge 2 ] || { echo "usage: make-image.sh [--windows-face FACE_FOLDER] BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso" >&2; exit 2; }
+  windows_face=$2
+  shift 2
+fi
 [ $# -eq 4 ] || { echo "usage: make-image.sh BUNDLE_FOLDER TREVLIN_INI SOURCE_FOLDER IMAGE.iso" >&2; exit 2; }
 bundle=$1 ini_tool=$2 source_arg=$3 image_arg=$4
 
@@ -258,6 +268,15 @@ for name in "${program_entries[@]}"; do
   [ -e "$source/$name" ] && replaced+=("$name")
 done
 
+# The Windows face: the starter, the program's folder, the stand-ins' twins;
+# autorun.inf, when written here, starts the starter.
+windows_args=()
+if [ -n "$windows_face" ]; then
+  bash "$(dirname -- "$0")/windows-face.sh" "$windows_face" "$source" "$ini_tool" "$work" \
+    || refuse "the Windows face could not be added"
+  mapfile -d '' windows_args <"$work/windows-face.args"
+fi
+
 # The image is written into a folder of its own beside its place, so that no
 # one else can take the name meanwhile: xorriso writes a new image only to a
 # missing (or empty) file.
@@ -275,6 +294,7 @@ for name in "${generated[@]}"; do args+=(-map "$work/$name" "/$name"); done
 args+=(-find / -exec mkisofs_r --
        -hide joliet "${linux_only[@]}" --
        -set_filter_r --zisofs /.trevlin --
+       "${windows_args[@]}"
        -commit)
 
 echo "$me: writing $image from $source and the program in $bundle"

@@ -7,6 +7,7 @@
 # cannot have (absolute, or leading out of the folder) are refused; a program
 # path with blanks is read as the program reads it. ./make-disc takes "--"
 # and "./-h" as folders, never "-h" for help, and lays out a new disc folder.
+# A Windows face goes into the Joliet tree alone.
 #
 #   refusals.sh MAKE_IMAGE TREVLIN_INI MAKE_DISC
 set -uo pipefail
@@ -167,5 +168,54 @@ else
   fi
 fi
 
+# The Windows face, on a stand-in face: the starter and the program's folder
+# at the Joliet root, replacing the source's own in any letter case; the
+# stand-in's twin beside the very stand-in it twins, not beside another file
+# of the same name; none of it in the Rock Ridge tree; autorun.inf (UTF-16
+# for a title beyond ASCII) starts the starter; a program Windows would not
+# start is warned of. A folder that is no face is refused.
+face=$w/face two=$w/two-faced
+mkdir -p "$face/.trevlin-win/platforms" "$face/twins/player" "$face/twins/tools" "$two/player" "$two/tools"
+printf 'starter' >"$face/trevlin.exe"
+printf 'program' >"$face/.trevlin-win/trevlin.exe"
+printf 'plugin' >"$face/.trevlin-win/platforms/qwindows.dll"
+printf '#!/bin/sh\n' >"$face/twins/player/play"
+printf 'twin' >"$face/twins/player/play.exe"
+printf '#!/bin/sh\necho stand-in\n' >"$face/twins/tools/helper"
+printf 'helper twin' >"$face/twins/tools/helper.exe"
+printf '#!/bin/sh\n' >"$two/player/play"
+printf '#!/bin/sh\necho an author\x27s own\n' >"$two/tools/helper"
+printf 'an old starter' >"$two/TREVLIN.EXE"
+printf 'movie' >"$two/movie.avi"
+printf '[main]\r\ntitle=Café Noir\r\n[path]\r\nmovie=movie.avi\r\nmicrodvdexe=./player/play\r\ncodecs=./tools/helper /q\r\nmediaplayer=./player/setup.sh\r\n' \
+  >"$two/trevlin.INI"
+printf '' >"$two/player/setup.sh"
+if bash "$make_image" --windows-face "$w/bundle" "$w/bundle" "$ini_tool" "$two" "$w/images/two.iso" >"$w/out" 2>&1 \
+   || ! grep -q "is not a Windows face" "$w/out"; then
+  fail "a folder that is no Windows face was not refused: $(cat "$w/out")"
+fi
+if ! bash "$make_image" --windows-face "$face" "$w/bundle" "$ini_tool" "$two" "$w/images/two.iso" >"$w/out" 2>&1; then
+  fail "the two-faced image was refused: $(cat "$w/out")"
+else
+  joliet=$(isoinfo -J -f -i "$w/images/two.iso" 2>/dev/null | sort | tr '\n' ' ')
+  [ "$joliet" = "/.trevlin-win /.trevlin-win/platforms /.trevlin-win/platforms/qwindows.dll /.trevlin-win/trevlin.exe /autorun.inf /movie.avi /player /player/play /player/play.exe /player/setup.sh /tools /tools/helper /trevlin.INI /trevlin.exe " ] \
+    || fail "the Joliet tree is not the disc's files, the face and the one twin: $joliet"
+  osirrox -read_fs norock -indev "$w/images/two.iso" -extract / "$w/two-j" >/dev/null 2>&1 || fail "the Joliet tree cannot be read"
+  cmp -s "$face/trevlin.exe" "$w/two-j/trevlin.exe" || fail "the Joliet root's trevlin.exe is not the starter"
+  cmp -s "$face/twins/player/play.exe" "$w/two-j/player/play.exe" || fail "player/play.exe is not the twin"
+  printf '[autorun]\r\nopen=trevlin.exe\r\nlabel=Café Noir\r\nicon=trevlin.exe\r\n' | cmp -s - \
+    <(tail -c +3 "$w/two-j/autorun.inf" | iconv -f UTF-16LE -t UTF-8) && [ "$(head -c 2 "$w/two-j/autorun.inf" | od -An -tx1)" = " ff fe" ] \
+    || fail "autorun.inf does not start trevlin.exe in UTF-16: $(od -c "$w/two-j/autorun.inf" | head -n 4)"
+  rock=$(xorriso -indev "$w/images/two.iso" -find / -exec lsdl -- 2>/dev/null | awk '{print $NF}' | sort | tr '\n' ' ')
+  for windows_only in "'/trevlin.exe'" "'/TREVLIN.EXE'" "'/.trevlin-win'" "'/player/play.exe'"; do
+    [[ " $rock" == *" $windows_only "* ]] && fail "$windows_only is in the Rock Ridge tree: $rock"
+  done
+  [[ " $rock" == *" '/trevlin.ico' "* ]] || fail "trevlin.ico left the Rock Ridge tree: $rock"
+  grep -q "replaced by the Windows face: TREVLIN.EXE" "$w/out" || fail "the replaced starter is not mentioned: $(cat "$w/out")"
+  grep -qx '  path/mediaplayer: ./player/setup.sh (not a Windows program)' "$w/out" \
+    && grep -qx '  path/codecs: ./tools/helper (no ./tools/helper.exe beside it)' "$w/out" \
+    || fail "no warning of the programs Windows would not start: $(cat "$w/out")"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
-echo "ok - bad sources and image paths are refused without leaving files; a good folder comes out as laid out"
+echo "ok - bad sources and image paths are refused without leaving files; a good folder comes out as laid out; a Windows face goes into the Joliet tree alone"
