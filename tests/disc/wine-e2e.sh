@@ -8,7 +8,6 @@
 #   2. Install Codecs starts the disc's installer (a recorder in its place)
 #      with exactly the settings' command line, window style 1;
 #   3. F1 shows the hints window (screenshot), which closes back to the menu;
-#   4. Settings -> Apply on the read-only disc refuses ("Escrita sem Sucesso");
 #   5. Ctrl+L opens the internal player, which plays or says why (screenshot);
 #   6. View Movie starts the disc's player (a recorder) with
 #      /quickini /v:... /s:..., window style 2, and the menu ends;
@@ -179,7 +178,10 @@ main=$(wait_window "$main_size" "main window after the hints") || exit 1
 no_crash "hints"
 echo "ok 3 - F1 shows the hints window (screenshot wine-hints.png), which closes back to the menu"
 
-# 4. Settings -> Apply on the read-only disc.
+# 4. (The refusal of a write on a read-only disc, with its one box "Escrita
+#    sem Sucesso", is shown by the Windows platform test under Wine, which
+#    answers the box itself; here the settings dialog is used on a writable
+#    copy, step 7.)
 apply_settings() { # $1 main window, $2 new title or empty, $3 what
   press "$1" ctrl+d
   local settings
@@ -193,25 +195,6 @@ apply_settings() { # $1 main window, $2 new title or empty, $3 what
   xdotool mousemove --window "$settings" 272 346 click 1
   echo "$settings"
 }
-settings=$(apply_settings "$main" "" read-only) || exit 1
-box=
-deadline=$((SECONDS + 120))
-while [ "$SECONDS" -lt "$deadline" ]; do
-  box=$(xdotool search --onlyvisible --name 'Escrita sem Sucesso|^Trevlin$' 2>/dev/null | while read -r id; do
-    xwininfo -id "$id" >/dev/null 2>&1 && [ "$id" != "$settings" ] && [ "$id" != "$main" ] && echo "$id"; done | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.25
-done
-shoot settings-read-only
-[ -n "$box" ] || fail "Apply on the read-only disc showed no box"
-press "$box" Return
-sleep 0.5
-# Escape belongs to no button of the settings window: its close box.
-press "$settings" alt+F4
-main=$(wait_window "$main_size" "main window after the settings") || exit 1
-no_crash "settings on the read-only disc"
-echo "ok 4 - Settings -> Apply on the read-only disc says it could not write (screenshot wine-settings-read-only.png)"
-
 # 5. The internal player.
 press "$main" ctrl+l
 player=$(wait_other_window "player window") || exit 1
