@@ -20,10 +20,12 @@ namespace {
 
 DiscFile problem(DiscFile::Problem kind, const QString &reason)
 {
-    DiscFile file;
-    file.problem = kind;
-    file.reason = reason;
-    return file;
+    return discFileProblem(kind, reason);
+}
+
+DiscFile tooLarge(qint64 size, qint64 maxBytes)
+{
+    return discFileTooLarge(size, maxBytes);
 }
 
 QString sizeText(qint64 bytes)
@@ -33,14 +35,6 @@ QString sizeText(qint64 bytes)
     if (bytes >= 1024)
         return QStringLiteral("%1 KiB").arg(double(bytes) / 1024, 0, 'f', 1);
     return QStringLiteral("%1 bytes").arg(bytes);
-}
-
-DiscFile tooLarge(qint64 size, qint64 maxBytes)
-{
-    DiscFile file = problem(DiscFile::TooLarge, QStringLiteral("it is too large (%1; at most %2 can be used)")
-                                                    .arg(sizeText(size), sizeText(maxBytes)));
-    file.size = size;
-    return file;
 }
 
 #ifdef Q_OS_UNIX
@@ -67,6 +61,29 @@ DiscFile statFailed(int error)
 #endif
 
 } // namespace
+
+DiscFile discFileProblem(DiscFile::Problem kind, const QString &reason)
+{
+    DiscFile file;
+    file.problem = kind;
+    file.reason = reason;
+    return file;
+}
+
+DiscFile discFileTooLarge(qint64 size, qint64 maxBytes)
+{
+    // Rounded, a file just over the bound would read as large as the bound.
+    QString sizeShown = sizeText(size);
+    QString boundShown = sizeText(maxBytes);
+    if (sizeShown == boundShown) {
+        sizeShown = QStringLiteral("%1 bytes").arg(size);
+        boundShown = QStringLiteral("%1 bytes").arg(maxBytes);
+    }
+    DiscFile file = discFileProblem(DiscFile::TooLarge,
+                                    QStringLiteral("it is too large (%1; at most %2 can be used)").arg(sizeShown, boundShown));
+    file.size = size;
+    return file;
+}
 
 DiscFile inspectDiscFile(const QString &path, qint64 maxBytes)
 {

@@ -36,6 +36,12 @@ struct DiscFile
 // must know before it hands the path to something that opens it itself (the
 // media player). An ordinary file larger than `maxBytes` is TooLarge; a
 // negative bound means no bound.
+// A file that cannot be used, and why.
+DiscFile discFileProblem(DiscFile::Problem kind, const QString &reason);
+// A file larger than the `maxBytes` a reader takes: its size and the bound,
+// written so that the difference shows (in bytes where rounding would hide it).
+DiscFile discFileTooLarge(qint64 size, qint64 maxBytes);
+
 DiscFile inspectDiscFile(const QString &path, qint64 maxBytes = -1);
 
 // The whole content of `path` when it is an ordinary file of at most

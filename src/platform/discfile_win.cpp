@@ -11,27 +11,12 @@ namespace {
 
 DiscFile problem(DiscFile::Problem kind, const QString &reason)
 {
-    DiscFile file;
-    file.problem = kind;
-    file.reason = reason;
-    return file;
-}
-
-QString sizeText(qint64 bytes)
-{
-    if (bytes >= 1024 * 1024)
-        return QStringLiteral("%1 MiB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
-    if (bytes >= 1024)
-        return QStringLiteral("%1 KiB").arg(double(bytes) / 1024, 0, 'f', 1);
-    return QStringLiteral("%1 bytes").arg(bytes);
+    return discFileProblem(kind, reason);
 }
 
 DiscFile tooLarge(qint64 size, qint64 maxBytes)
 {
-    DiscFile file = problem(DiscFile::TooLarge, QStringLiteral("it is too large (%1; at most %2 can be used)")
-                                                    .arg(sizeText(size), sizeText(maxBytes)));
-    file.size = size;
-    return file;
+    return discFileTooLarge(size, maxBytes);
 }
 
 DiscFile failure(DWORD code)

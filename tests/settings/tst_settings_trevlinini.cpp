@@ -152,6 +152,8 @@ void TestTrevlinIni::unreadableFiles_data()
     QTest::newRow("symlink to /dev/zero") << "zero" << "it is a device, not an ordinary file"_ba;
     QTest::newRow("symlink loop") << "loop" << QByteArray(std::strerror(ELOOP));
     QTest::newRow("in a folder that may not be entered") << "closed" << QByteArray(std::strerror(EACCES));
+    QTest::newRow("one byte past the read bound")
+        << "large" << "it is too large (16777217 bytes; at most 16777216 bytes can be used)"_ba;
 }
 
 void TestTrevlinIni::unreadableFiles()
@@ -171,7 +173,10 @@ void TestTrevlinIni::unreadableFiles()
         QVERIFY(::symlink("/dev/zero", name.constData()) == 0);
     else if (kind == "loop")
         QVERIFY(::symlink(name.constData(), name.constData()) == 0);
-    else {
+    else if (kind == "large") {
+        QFile large(path);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(kMaxSettingsFileBytes + 1));
+    } else {
         if (kRoot && QStandardPaths::findExecutable("setpriv").isEmpty())
             QSKIP("running as root without setpriv: nobody to keep out");
         QVERIFY(QDir().mkdir(dir.filePath("closed")));
