@@ -10,13 +10,13 @@
 #   OUTPUT/.trevlin/lib/                the shared libraries (RUNPATH $ORIGIN)
 #   OUTPUT/.trevlin/plugins/<type>/     Qt's plugins
 #   OUTPUT/.trevlin/gstreamer-1.0/      GStreamer's plugins
-#   OUTPUT/.trevlin/libexec/gst-plugin-scanner
+#   OUTPUT/.trevlin/gstreamer-1.0.registry  what they hold, made here
 #   OUTPUT/.trevlin/licenses/           each Debian package's copyright file, and
 #                                       the disc's own FFmpeg's (ffmpeg/)
 #
 # Variables: PROGRAM, OUTPUT, MODULES (extra ELF files to carry beside the
 # program; their dependencies are carried too), QT_PLUGINS_DIR,
-# GST_PLUGINS_DIR, GST_PLUGIN_SCANNER, PACKAGING_DIR (system-libraries.txt,
+# GST_PLUGINS_DIR, GST_INSPECT (gst-inspect-1.0), PACKAGING_DIR (system-libraries.txt,
 # gstreamer-plugins.txt, disc/), PATCHELF, OBJDUMP, STRIP, GLIBC_FLOOR (the C
 # library autorun.sh asks for), and FFMPEG_BUILDER
 # (scripts/build-ffmpeg: the disc carries the FFmpeg it builds, or takes from
@@ -25,7 +25,7 @@
 # The folder is made beside OUTPUT and takes OUTPUT's place only when complete.
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var PROGRAM OUTPUT QT_PLUGINS_DIR GST_PLUGINS_DIR GST_PLUGIN_SCANNER PACKAGING_DIR PATCHELF OBJDUMP STRIP)
+foreach(var PROGRAM OUTPUT QT_PLUGINS_DIR GST_PLUGINS_DIR GST_INSPECT PACKAGING_DIR PATCHELF OBJDUMP STRIP)
   if(NOT ${var})
     message(FATAL_ERROR "bundle: ${var} is not set")
   endif()
@@ -149,8 +149,6 @@ foreach(plugin IN LISTS gst_plugins)
   carry("${trevlin}/gstreamer-1.0/${plugin}" "$ORIGIN/../lib")
   list(APPEND plugin_sources "${GST_PLUGINS_DIR}/${plugin}")
 endforeach()
-copy_real("${GST_PLUGIN_SCANNER}" "${trevlin}/libexec/gst-plugin-scanner")
-carry("${trevlin}/libexec/gst-plugin-scanner" "$ORIGIN/../lib")
 
 # Walk the dependencies of all of them; what the system provides is not
 # followed. A module is walked as a library: the program need not link it.
@@ -161,7 +159,7 @@ file(GET_RUNTIME_DEPENDENCIES
   RESOLVED_DEPENDENCIES_VAR resolved
   UNRESOLVED_DEPENDENCIES_VAR unresolved
   CONFLICTING_DEPENDENCIES_PREFIX conflict
-  EXECUTABLES "${PROGRAM}" "${GST_PLUGIN_SCANNER}"
+  EXECUTABLES "${PROGRAM}"
   LIBRARIES ${modules} ${ffmpeg_libraries}
   MODULES ${plugin_sources}
   PRE_EXCLUDE_REGEXES ${system_libraries})
@@ -209,6 +207,30 @@ foreach(i RANGE ${last})
                                          WORLD_READ WORLD_EXECUTE)
 endforeach()
 
+# GStreamer's registry of the disc's plugins (what each holds), made as the
+# program will name them: through the .trevlin folder held open at
+# descriptor 1000 (src/platform/discbundle.cpp holds it there too), a name
+# that is the same wherever the disc is mounted. The program then need not
+# load every plugin, with all it links, before its first movie plays. The
+# plugins are final here: the registry keeps each one's size and time.
+set(registry "${trevlin}/gstreamer-1.0.registry")
+execute_process(
+  COMMAND bash -c [=[exec 1000<"$1" || exit 1
+    exec env -i LD_LIBRARY_PATH=/proc/self/fd/1000/lib GST_PLUGIN_SYSTEM_PATH_1_0=/proc/self/fd/1000/gstreamer-1.0 \
+      GST_REGISTRY_1_0="$2" GST_REGISTRY_FORK=no "$3"]=] bash "${trevlin}" "${registry}" "${GST_INSPECT}"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+list(LENGTH gst_plugins plugin_count)
+if(NOT rc EQUAL 0 OR NOT EXISTS "${registry}" OR out MATCHES "Blacklisted"
+   OR NOT out MATCHES "Total count: ([0-9]+) plugins")
+  message(FATAL_ERROR "bundle: GStreamer's registry of the disc's plugins could not be made: ${err}${out}")
+endif()
+# GStreamer's own elements count as one plugin more.
+math(EXPR expected "${plugin_count} + 1")
+if(NOT CMAKE_MATCH_1 EQUAL expected)
+  message(FATAL_ERROR "bundle: GStreamer found ${CMAKE_MATCH_1} plugins on the disc, not ${expected}: ${err}${out}")
+endif()
+file(CHMOD "${registry}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
 # Qt finds its plugins through qt.conf beside the program; the program itself
 # also points Qt there when it was started through the dynamic loader.
 file(WRITE "${work}/qt.conf" "[Paths]\nPrefix=.trevlin\nPlugins=plugins\n")
@@ -231,7 +253,7 @@ file(WRITE "${work}/.xdg-volume-info" "[Volume Info]\nName=Trevlin\nIconFile=tre
 
 # Licences: the copyright file of every Debian package a carried file comes
 # from, and which files those are.
-set(debian_files ${libraries} ${plugin_sources} "${GST_PLUGIN_SCANNER}")
+set(debian_files ${libraries} ${plugin_sources})
 set(queries)
 foreach(file IN LISTS debian_files)
   file(REAL_PATH "${file}" real)

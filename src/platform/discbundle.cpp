@@ -1,5 +1,7 @@
 #include "platform/discbundle.h"
 
+#include "platform/discfile.h"
+
 #ifdef Q_OS_WIN
 #include "platform/windows_win.h"
 #endif
@@ -8,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #if defined(Q_OS_LINUX)
 #include <cerrno>
@@ -173,30 +176,100 @@ QString programFile()
     return programFileFoundAtStart();
 }
 
+namespace {
+
+#if defined(Q_OS_LINUX)
+// The descriptor the disc's .trevlin folder is held open at, for the whole
+// run. GStreamer is shown the disc's plugins through it, as
+// /proc/self/fd/1000/gstreamer-1.0: a name that is the same on every machine
+// and wherever the disc is mounted, so that the plugin registry the disc's
+// maker wrote under that name (packaging/bundle.cmake, which must use the
+// same number) holds here as it is. Without it GStreamer loads every plugin
+// on the disc, with all it links, to learn what each holds before the first
+// movie plays: megabytes read from a slow drive.
+constexpr int bundleDescriptor = 1000;
+
+// The name the disc's .trevlin folder is held open under, or nothing when the
+// descriptor cannot be had (taken already, or above the process's limit).
+QString holdBundleOpen(const QString &bundle)
+{
+    static bool holding = false;
+    if (!holding && (::fcntl(bundleDescriptor, F_GETFD) != -1 || errno != EBADF))
+        return {};
+    const int fd = ::open(QFile::encodeName(bundle).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    // In place of what this held before, if anything.
+    const bool held = ::dup3(fd, bundleDescriptor, O_CLOEXEC) == bundleDescriptor;
+    ::close(fd);
+    if (!held)
+        return {};
+    holding = true;
+    return QStringLiteral("/proc/self/fd/%1").arg(bundleDescriptor);
+}
+#endif
+
+// The registry the disc carries, copied once into `registryFolder` under a
+// name of its size and time (a newer disc brings a copy of its own); the
+// copy's name, or nothing when the disc has none that can be used or it
+// cannot be copied. GStreamer still checks every plugin against it and
+// writes it again should one differ; never on the disc.
+QString discRegistryCopy(const QString &discRegistry, const QString &registryFolder)
+{
+    // GStreamer's registry of a score of plugins is about 100 KB.
+    constexpr qint64 largest = 4 * 1024 * 1024;
+    const QFileInfo disc(discRegistry);
+    if (!disc.isFile() || disc.size() <= 0 || disc.size() > largest)
+        return {};
+    const QString copy = registryFolder
+        + QStringLiteral("/gstreamer-1.0-registry-%1-%2.bin")
+              .arg(disc.size())
+              .arg(disc.lastModified().toSecsSinceEpoch());
+    if (QFileInfo(copy).isFile())
+        return copy;
+    const DiscFile file = readDiscFile(discRegistry, largest);
+    if (!file.ok())
+        return {};
+    QSaveFile out(copy);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file.bytes) != file.bytes.size() || !out.commit())
+        return {};
+    return copy;
+}
+
+} // namespace
+
 bool useDiscBundle(const QString &programFolder, const QString &cacheFolder)
 {
     const QDir bundle(programFolder + QStringLiteral("/.trevlin"));
-    const QString gstPlugins = bundle.filePath(QStringLiteral("gstreamer-1.0"));
-    if (!QFileInfo(gstPlugins).isDir())
+    if (!QFileInfo(bundle.filePath(QStringLiteral("gstreamer-1.0"))).isDir())
         return false;
 
     // GStreamer: only the disc's plugins (never the viewer's own, which the
-    // disc's GStreamer would refuse or crash on), scanned by the disc's
-    // scanner into a registry of the disc's own.
-    const QString scanner = bundle.filePath(QStringLiteral("libexec/gst-plugin-scanner"));
+    // disc's GStreamer would refuse or crash on), with a registry of the
+    // disc's own: the one the disc carries when its plugins can be named as
+    // they were when it was made, else one made here by loading each plugin.
+    // That is done in the program itself: a separate scanner would load all
+    // the libraries the program has loaded already again, and a stick that
+    // keeps no exec bits could not start it anyway.
     const QString registryFolder = cacheFolder + QStringLiteral("/trevlin");
     QDir().mkpath(registryFolder);
-    qputenv("GST_PLUGIN_SYSTEM_PATH_1_0", QFile::encodeName(gstPlugins));
-    qputenv("GST_PLUGIN_SCANNER_1_0", QFile::encodeName(scanner));
-    qputenv("GST_REGISTRY_1_0", QFile::encodeName(registryFolder + QStringLiteral("/gstreamer-1.0-registry.bin")));
+    QString registry = registryFolder + QStringLiteral("/gstreamer-1.0-registry.bin");
+    QString bundleName = bundle.path();
+#if defined(Q_OS_LINUX)
+    if (const QString held = holdBundleOpen(bundle.path()); !held.isEmpty()) {
+        bundleName = held;
+        const QString copy = discRegistryCopy(bundle.filePath(QStringLiteral("gstreamer-1.0.registry")), registryFolder);
+        if (!copy.isEmpty())
+            registry = copy;
+    }
+#endif
+    qputenv("GST_PLUGIN_SYSTEM_PATH_1_0", QFile::encodeName(bundleName + QStringLiteral("/gstreamer-1.0")));
+    qputenv("GST_REGISTRY_1_0", QFile::encodeName(registry));
+    qputenv("GST_REGISTRY_FORK", "no");
+    qunsetenv("GST_REGISTRY_UPDATE");
+    qunsetenv("GST_PLUGIN_SCANNER_1_0");
     qunsetenv("GST_PLUGIN_PATH");
     qunsetenv("GST_PLUGIN_PATH_1_0");
-    // A stick that keeps no exec bits cannot start the scanner: scan in the
-    // program itself rather than through the viewer's scanner.
-    if (QFileInfo(scanner).isExecutable())
-        qunsetenv("GST_REGISTRY_FORK");
-    else
-        qputenv("GST_REGISTRY_FORK", "no");
 
     // Qt: only the disc's plugins. qt.conf beside the program says the same,
     // but Qt looks for it beside the executable, which is the dynamic loader

@@ -24,9 +24,9 @@ namespace platform {
 QString programFile();
 
 // When `programFolder` holds the disc's GStreamer plugins
-// (.trevlin/gstreamer-1.0), points GStreamer at them, with the disc's
-// plugin scanner and a registry file of its own under `cacheFolder`, and Qt at
-// the disc's plugins; drops every setting that would bring in plugins from
+// (.trevlin/gstreamer-1.0), points GStreamer at them, with a registry file
+// under `cacheFolder` (a copy of the one the disc carries, when it can be
+// used), and Qt at the disc's plugins; drops every setting that would bring in plugins from
 // elsewhere. Answers whether the folder holds the disc's copy; without it
 // nothing is changed. Must run before the application object exists: Qt and
 // GStreamer read these settings when they start.

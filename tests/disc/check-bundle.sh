@@ -115,7 +115,7 @@ for movie in "$@" "${made[@]}"; do
   [ -n "$movie" ] || continue
   log=$(env -i PATH=/usr/bin:/bin LD_LIBRARY_PATH="$lib" \
         GST_PLUGIN_SYSTEM_PATH_1_0="$bundle/.trevlin/gstreamer-1.0" \
-        GST_PLUGIN_SCANNER_1_0="$bundle/.trevlin/libexec/gst-plugin-scanner" GST_REGISTRY_1_0="$registry" \
+        GST_REGISTRY_FORK=no GST_REGISTRY_1_0="$registry" \
         timeout 60 gst-launch-1.0 uridecodebin uri="file://$(readlink -f "$movie")" name=d \
         d. ! video/x-raw ! fakesink sync=false d. ! audio/x-raw ! fakesink sync=false 2>&1)
   if grep -q 'Got EOS' <<<"$log" && ! grep -q '^ERROR' <<<"$log"; then

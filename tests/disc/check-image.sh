@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The demo disc's image, read without mounting it:
-#  - Rock Ridge: the program, autorun.sh, the plugin scanner and the disc's
-#    scripts are executable; the settings file, autorun.inf and the volume
-#    info are there;
+#  - Rock Ridge: the program, autorun.sh and the disc's scripts are
+#    executable; the settings file, autorun.inf, the volume info and the
+#    registry of the disc's GStreamer plugins are there, readable by all;
 #  - Joliet (what Windows lists) holds the disc's own files and none of the
 #    Linux-only ones;
 #  - the bundle is compressed, and nothing Windows reads is;
@@ -30,7 +30,7 @@ trap 'rm -rf "$work"' EXIT
 # Modes and names as Linux sees them (Rock Ridge).
 xorriso -indev "$image" -find / -exec lsdl -- 2>/dev/null >"$work/lsdl"
 mode_of() { awk -v p="'$1'" '$NF == p {print $1}' "$work/lsdl"; }
-for executable in /trevlin /autorun.sh /.trevlin/libexec/gst-plugin-scanner \
+for executable in /trevlin /autorun.sh \
                   /player/play-movie /installers/demo-install /filters/regsvr32; do
   case $(mode_of "$executable") in
     -r-xr-xr-x) ;;
@@ -38,7 +38,7 @@ for executable in /trevlin /autorun.sh /.trevlin/libexec/gst-plugin-scanner \
     *) fail "$executable is $(mode_of "$executable"), not executable by all" ;;
   esac
 done
-for plain in /trevlin.INI /autorun.inf /.xdg-volume-info /trevlin.ico /qt.conf /logo.avi; do
+for plain in /trevlin.INI /autorun.inf /.xdg-volume-info /trevlin.ico /qt.conf /logo.avi /.trevlin/gstreamer-1.0.registry; do
   [ "$(mode_of "$plain")" = "-r--r--r--" ] || fail "$plain is '$(mode_of "$plain")', not a file readable by all"
 done
 isoinfo -d -i "$image" | grep -q 'Rock Ridge' || fail "the image has no Rock Ridge"

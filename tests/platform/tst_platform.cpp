@@ -329,22 +329,46 @@ private slots:
         QCOMPARE(QCoreApplication::libraryPaths(), libraryPaths);
 
         const QString bundle = disc.filePath(QStringLiteral(".trevlin"));
-        QVERIFY(QDir().mkpath(bundle + QStringLiteral("/gstreamer-1.0")) && QDir().mkpath(bundle + QStringLiteral("/libexec")));
-        QFile scanner(bundle + QStringLiteral("/libexec/gst-plugin-scanner"));
-        QVERIFY(scanner.open(QIODevice::WriteOnly));
-        scanner.close();
-        // A stick that keeps no exec bits cannot start the disc's scanner, and
-        // the viewer's must not be started instead.
-        for (const bool runnable : {true, false}) {
-            QVERIFY(scanner.setPermissions(runnable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner));
+        QVERIFY(QDir().mkpath(bundle + QStringLiteral("/gstreamer-1.0")));
+        QVERIFY(QFile(bundle + QStringLiteral("/gstreamer-1.0/libgstavi.so")).open(QIODevice::WriteOnly));
+        const QString discRegistry = bundle + QStringLiteral("/gstreamer-1.0.registry");
+        const QString plainRegistry = cache.filePath(QStringLiteral("trevlin/gstreamer-1.0-registry.bin"));
+        // What the disc holds as its registry of plugins: a copy of a usable
+        // one is used; anything else leaves GStreamer to make one of its own
+        // (and a named pipe is never waited on).
+        enum Registry { None, Ordinary, Empty, Pipe, Folder };
+        for (const Registry registry : {None, Ordinary, Empty, Pipe, Folder, Ordinary}) {
+            QFile::remove(discRegistry);
+            QDir(discRegistry).removeRecursively();
+            if (registry == Ordinary || registry == Empty) {
+                QFile file(discRegistry);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(registry == Ordinary ? QByteArray("the disc's registry") : QByteArray());
+            } else if (registry == Pipe) {
+                QCOMPARE(::mkfifo(QFile::encodeName(discRegistry).constData(), 0600), 0);
+            } else if (registry == Folder) {
+                QVERIFY(QDir().mkpath(discRegistry));
+            }
             QVERIFY(platform::useDiscBundle(disc.path(), cache.path()));
-            QVERIFY(QFileInfo(QFile::decodeName(qgetenv("GST_REGISTRY_1_0"))).dir() == QDir(cache.filePath(QStringLiteral("trevlin"))));
-            QCOMPARE(qgetenv("GST_REGISTRY_FORK"), runnable ? QByteArray() : QByteArray("no"));
+            const QString used = QFile::decodeName(qgetenv("GST_REGISTRY_1_0"));
+            QFile copy(used);
+            if (registry == Ordinary) {
+                QVERIFY2(used != plainRegistry && QFileInfo(used).dir() == QFileInfo(plainRegistry).dir(), qPrintable(used));
+                QVERIFY(copy.open(QIODevice::ReadOnly));
+                QCOMPARE(copy.readAll(), QByteArray("the disc's registry"));
+            } else {
+                QCOMPARE(used, plainRegistry);
+            }
+            // The plugins under a name that is the same wherever the disc is.
+            const QString plugins = QFile::decodeName(qgetenv("GST_PLUGIN_SYSTEM_PATH_1_0"));
+            QCOMPARE(plugins, QStringLiteral("/proc/self/fd/1000/gstreamer-1.0"));
+            QVERIFY(QFileInfo::exists(plugins + QStringLiteral("/libgstavi.so")));
+            QCOMPARE(qgetenv("GST_REGISTRY_FORK"), QByteArray("no"));
             for (const QByteArray &name : names.mid(0, 5))
                 QVERIFY2(!qEnvironmentVariableIsSet(name), name);
             QCOMPARE(QCoreApplication::libraryPaths(), QStringList{bundle + QStringLiteral("/plugins")});
         }
-        for (const char *name : {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_PLUGIN_SCANNER_1_0", "GST_REGISTRY_1_0"})
+        for (const char *name : {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_REGISTRY_1_0"})
             qunsetenv(name);
     }
 
