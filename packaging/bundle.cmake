@@ -15,7 +15,9 @@
 #                                       the disc's own FFmpeg's (ffmpeg/)
 #
 # Variables: PROGRAM, OUTPUT, MODULES (extra ELF files to carry beside the
-# program; their dependencies are carried too), QT_PLUGINS_DIR,
+# program; their dependencies are carried too), STAND_INS (libraries carried
+# in place of Debian's of the same name, whose dependencies are then not
+# carried: stand-ins/), QT_PLUGINS_DIR,
 # GST_PLUGINS_DIR, GST_INSPECT (gst-inspect-1.0), PACKAGING_DIR (system-libraries.txt,
 # gstreamer-plugins.txt, disc/), PATCHELF, OBJDUMP, STRIP, GLIBC_FLOOR (the C
 # library autorun.sh asks for), and FFMPEG_BUILDER
@@ -105,6 +107,15 @@ if(FFMPEG_BUILDER)
   endif()
 endif()
 
+# Stand-ins: Debian's libraries of these names are not looked at.
+set(stand_in_names)
+foreach(file IN LISTS STAND_INS)
+  get_filename_component(name "${file}" NAME)
+  list(APPEND stand_in_names "${name}")
+  string(REPLACE "." "\\." pattern "${name}")
+  list(APPEND system_libraries "^${pattern}$")
+endforeach()
+
 set(work "${OUTPUT}.partial")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}/.trevlin/lib")
@@ -175,7 +186,7 @@ foreach(name IN LISTS conflict_FILENAMES)
 endforeach()
 
 set(libraries)
-foreach(library IN LISTS ffmpeg_libraries)
+foreach(library IN LISTS ffmpeg_libraries STAND_INS)
   get_filename_component(name "${library}" NAME)
   copy_real("${library}" "${trevlin}/lib/${name}")
   carry("${trevlin}/lib/${name}" "$ORIGIN")
@@ -315,6 +326,13 @@ if(ffmpeg_dir)
   foreach(file copyright COPYING.LGPLv2.1 CONFIGURE)
     copy_real("${ffmpeg_dir}/share/trevlin/${file}" "${trevlin}/licenses/ffmpeg/${file}")
   endforeach()
+endif()
+if(stand_in_names)
+  list(JOIN stand_in_names ", " names)
+  string(APPEND index "\n${names} are not the libraries of those names: they are this program's\n"
+                      "stand-ins for them (same licence as the program), carried because Qt and\n"
+                      "PulseAudio link them for what this program never does (Kerberos sign-in,\n"
+                      "sound files of PulseAudio's own tools).\n")
 endif()
 file(WRITE "${trevlin}/licenses/PACKAGES" ${index})
 
