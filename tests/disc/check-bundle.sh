@@ -3,7 +3,8 @@
 #  - every ELF file has the RUNPATH that leads from where it lies to .trevlin/lib;
 #  - every library it needs is carried in .trevlin/lib, or is one the
 #    system provides (system-libraries.txt), and nothing of the system's is carried;
-#  - what small systems lack is carried (libOpenGL, FriBidi, Thai, com_err, gpg-error, HarfBuzz);
+#  - what small systems lack is carried (libOpenGL, PulseAudio, gpg-error, HarfBuzz), and
+#    the disc's stand-ins in place of Debian's libsndfile and Kerberos GSS-API;
 #  - no file needs a GLIBC or GLIBCXX symbol newer than the floor the README states;
 #  - the licences of the Debian packages carried are there, and the disc's
 #    own FFmpeg's (LGPL, with nothing of the GPL carried);
@@ -70,9 +71,19 @@ for carried in "$lib"/*; do
   name=$(basename "$carried")
   grep -qE "$system_regex" <<<"$name" && fail "$name is the system's but is carried"
 done
-for name in libOpenGL.so.0 libcom_err.so.2 libgpg-error.so.0 libharfbuzz.so.0 \
+for name in libOpenGL.so.0 libpulse.so.0 libgpg-error.so.0 libharfbuzz.so.0 \
             libQt6Core.so.6 libgstreamer-1.0.so.0 libavcodec.so.59; do
   [ -f "$lib/$name" ] || fail "$name is not carried"
+done
+# The stand-ins, in place of Debian's libraries of those names, which would
+# bring Kerberos and libsndfile's codecs.
+for name in libsndfile.so.1 libgssapi_krb5.so.2; do
+  [ -f "$lib/$name" ] || fail "$name is not carried"
+  readelf -d "$lib/$name" | grep -qE '\(NEEDED\).*\[lib(krb5|k5crypto|FLAC|vorbisenc|mpg123|mp3lame)' \
+    && fail "$name is Debian's, not the disc's stand-in"
+done
+for name in libkrb5.so.3 libk5crypto.so.3 libFLAC.so.12 libmpg123.so.0 libmp3lame.so.0; do
+  [ -f "$lib/$name" ] && fail "$name is carried, though only Debian's libraries the stand-ins replace need it"
 done
 
 licenses=$bundle/.trevlin/licenses

@@ -143,14 +143,19 @@ read_bytes() { awk '$1 == "rchar:" { print $2 }' "/proc/$fuse/io"; }
 # kernel's iso9660 driver does, reads each place once: the distinct bytes.
 watch_reads() { strace -f -qq -s 0 -p "$fuse" -e trace=lseek,read -o "$work/reads.trace" 2>/dev/null & watcher=$!; sleep 1; }
 distinct_mb() {
+  local image_fd= fd
   kill "$watcher" 2>/dev/null
   wait "$watcher" 2>/dev/null
-  awk '
-    # The image is descriptor 3 of fuseiso: an lseek, then a read.
-    match($0, /lseek\(3, [0-9]+, SEEK_SET\)/) { split(substr($0, RSTART + 9), a, ","); at[$1] = a[1]; next }
-    /read\(3, .*<unfinished/ { pending[$1] = 1; next }
+  for fd in /proc/"$fuse"/fd/*; do
+    [ "$(readlink "$fd")" = "$(readlink -f "$image")" ] && image_fd=${fd##*/}
+  done
+  [ -n "$image_fd" ] || { echo "?"; return; }
+  # On the image's descriptor: an lseek, then a read.
+  awk -v fd="$image_fd" '
+    $2 ~ "^lseek\\(" fd "," { sub(",", "", $3); at[$1] = $3; next }
+    $2 ~ "^read\\(" fd "," && /<unfinished/ { pending[$1] = 1; next }
     /<\.\.\. read resumed>/ && !pending[$1] { next }
-    /read\(3, |<\.\.\. read resumed>/ && $(NF - 1) == "=" {
+    ($2 ~ "^read\\(" fd "," || /<\.\.\. read resumed>/) && $(NF - 1) == "=" {
       n = $NF + 0; delete pending[$1]
       for (s = int(at[$1] / 2048); s < int((at[$1] + n + 2047) / 2048); s++) seen[s] = 1
       at[$1] += n
