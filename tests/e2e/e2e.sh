@@ -17,6 +17,11 @@
 #  5. Without the player's module, or with GStreamer lacking its plugins, the
 #     Internal Player opens a player window that says why, and the program
 #     goes on.
+#  6. Only with TREVLIN_E2E_STARTS=N: N fresh starts in a row of the laid-out
+#     demo disc, each with a home folder of its own, under a window manager
+#     and with GL as this machine has it: after Ctrl+L the movie's picture
+#     appears within 20 seconds and then changes, and its time moves. The
+#     count of starts that played is reported; every one must.
 set -uo pipefail
 trevlin=$1 recorder=$2 shots=$3 module=$4
 movie=$(dirname "$trevlin")/logo.avi
@@ -24,8 +29,10 @@ mkdir -p "$shots"
 work=$(mktemp -d)
 xvfb=
 app=
+wm=
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
@@ -249,3 +256,82 @@ sleep 2
 import -window root "$shots/e2e-player-without-gstreamer-plugins.png" 2>/dev/null
 kill -0 "$app" 2>/dev/null || fail "the program ended when GStreamer lacked its plugins"
 echo "ok - with GStreamer lacking its plugins the player window says why and the program goes on"
+kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+
+# 6. Fresh starts in a row (opt-in: they take about ten seconds each).
+starts=${TREVLIN_E2E_STARTS:-0}
+case $starts in ''|*[!0-9]*) fail "TREVLIN_E2E_STARTS is not a count: $starts" ;; esac
+[ "$starts" -gt 0 ] || exit 0
+for tool in openbox import convert compare; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
+done
+unset QT_XCB_GL_INTEGRATION # GL as the machine has it
+openbox >"$work/openbox.log" 2>&1 &
+wm=$!
+sleep 1
+main_window() { xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | head -n 1; }
+# The player's window (the other window of the program's name), and the parts
+# of it that show whether it plays: the picture's area and the time.
+player_window() { xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | grep -vx "$main_id" | tail -n 1; }
+video_crop=477x270+10+50
+time_crop=70x16+417+327
+# The largest channel value in the part of a picture: 0 when it is all black.
+brightest() { convert "$1" -crop "$2" +repage -format '%[fx:maxima]' info: 2>/dev/null; }
+differs() { # picture, picture, part: some pixels differ
+  local count
+  count=$(compare -metric AE <(convert "$1" -crop "$3" +repage png:-) <(convert "$2" -crop "$3" +repage png:-) null: 2>&1 >/dev/null)
+  [ "${count%% *}" != 0 ] && [ -n "$count" ]
+}
+# Ctrl+L, then the first frame within 20 seconds, then the picture and the
+# time change. Sets `why` when it does not play.
+ctrl_l_and_watch() {
+  local id first= i
+  why=
+  main_id=$(main_window)
+  [ -n "$main_id" ] || { why="no main window"; return 1; }
+  xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || xdotool windowfocus "$main_id" 2>/dev/null
+  sleep 0.3
+  xdotool key ctrl+l
+  for i in $(seq 1 80); do
+    kill -0 "$app" 2>/dev/null || { why="the program ended"; return 1; }
+    id=$(player_window)
+    if [ -n "$id" ] && import -window "$id" "$work/a.png" 2>/dev/null \
+       && [ "$(brightest "$work/a.png" "$video_crop")" != 0 ]; then
+      first=1
+      break
+    fi
+    sleep 0.25
+  done
+  [ -n "$first" ] || { why="no picture 20 s after Ctrl+L"; import -window "$(player_window)" "$work/stalled.png" 2>/dev/null; return 1; }
+  sleep 1
+  import -window "$id" "$work/b.png" 2>/dev/null
+  cp "$work/b.png" "$work/stalled.png"
+  differs "$work/a.png" "$work/b.png" "$video_crop" || { why="the picture does not change"; return 1; }
+  differs "$work/a.png" "$work/b.png" "$time_crop" || { why="the time does not move"; return 1; }
+  rm -f "$work/stalled.png"
+  # Drawn through GL, as on the viewer's desktop: mesa's driver is mapped.
+  grep -qE '/(libGLX_mesa|[a-z0-9]+_dri)\.so' "/proc/$app/maps" || { why="it played, but not through GL"; return 1; }
+  return 0
+}
+disc=$(dirname "$trevlin")
+[ -f "$disc/trevlin.INI" ] || fail "the demo disc is not laid out in $disc"
+played=0
+failures=()
+for i in $(seq 1 "$starts"); do
+  mkdir -p "$work/home-$i"
+  (cd "$disc" && HOME=$work/home-$i exec ./trevlin) >"$work/app.log" 2>&1 &
+  app=$!
+  if ! wait_main_window >/dev/null; then
+    failures+=("start $i: the main window did not appear")
+  elif ctrl_l_and_watch; then
+    played=$((played + 1))
+    [ "$i" -eq 1 ] && cp "$work/b.png" "$shots/e2e-start-player.png"
+  else
+    failures+=("start $i: $why")
+    [ -f "$work/stalled.png" ] && mv "$work/stalled.png" "$shots/e2e-start-$i-failed.png"
+  fi
+  kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
+done
+echo "# fresh starts that played: $played of $starts"
+[ "$played" -eq "$starts" ] || fail "$((starts - played)) of $starts fresh starts did not play: $(printf '%s; ' "${failures[@]}")"
+echo "ok - $starts fresh starts of the demo disc in a row, with GL and a window manager: every one plays after Ctrl+L"
