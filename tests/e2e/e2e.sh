@@ -21,7 +21,10 @@
 #     demo disc, each with a home folder of its own, under a window manager
 #     and with GL as this machine has it: after Ctrl+L the movie's picture
 #     appears within 20 seconds and then changes, and its time moves. The
-#     count of starts that played is reported; every one must.
+#     count of starts that played is reported; every one must. They take
+#     about fifteen seconds each, past CTest's limit for this test: run this
+#     script directly, with the arguments `ctest -N -V -R e2e_view_movie`
+#     shows.
 set -uo pipefail
 trevlin=$1 recorder=$2 shots=$3 module=$4
 movie=$(dirname "$trevlin")/logo.avi
