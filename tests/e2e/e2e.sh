@@ -261,7 +261,7 @@ kill -0 "$app" 2>/dev/null || fail "the program ended when GStreamer lacked its 
 echo "ok - with GStreamer lacking its plugins the player window says why and the program goes on"
 kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; app=
 
-# 6. Fresh starts in a row (opt-in: they take about ten seconds each).
+# 6. Fresh starts in a row (opt-in: see the top).
 starts=${TREVLIN_E2E_STARTS:-0}
 case $starts in ''|*[!0-9]*) fail "TREVLIN_E2E_STARTS is not a count: $starts" ;; esac
 [ "$starts" -gt 0 ] || exit 0
