@@ -54,11 +54,12 @@ void reactivate(QWidget *form)
     QVERIFY(showAndActivate(form));
 }
 
-// A file source for GStreamer, ahead of its own, that once stops handing
-// over the file part way through, neither failing nor ending, as a scratched
-// disc or a drive that no longer answers does. It lets go when the pipeline
-// flushes or stops. It is GStreamer's file source with its reading wrapped,
-// made in this process: the player's pipeline picks it for file names.
+// A file source for GStreamer, ahead of its own, that stops handing over the
+// file when told, part way through, neither failing nor ending, as a drive
+// that no longer answers does. The waiting read lets go when the pipeline
+// flushes or stops, and the file is read on as before. It is GStreamer's file
+// source with its reading wrapped, made in this process: the player's
+// pipeline picks it for every file.
 namespace stallingsource {
 
 GMutex lock;
@@ -104,7 +105,7 @@ void classInit(gpointer klass, gpointer)
     base->fill = fill;
     base->unlock = unlock;
     gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Stalling file source", "Source/File",
-                                          "Stops reading part way through, once", "Trevlin tests");
+                                          "Stops reading when told, until flushed", "Trevlin tests");
 }
 
 // Empty when it is in place; else why not.
