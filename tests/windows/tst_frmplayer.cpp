@@ -1,5 +1,6 @@
 // The internal player window: what it hands the player, full screen, closing,
-// what a bad movie shows, and real playback of a short clip.
+// what a bad movie shows, real playback of a short clip, and a movie whose
+// file stops coming part way through.
 
 #include "player/frmplayer.h"
 #include "player/mediaplayer.h"
@@ -20,6 +21,9 @@
 #include <QSlider>
 #include <QTest>
 #include <QVideoWidget>
+
+#include <gst/base/gstbasesrc.h>
+#include <gst/gst.h>
 
 #include <sys/stat.h>
 
@@ -49,6 +53,111 @@ void reactivate(QWidget *form)
     QVERIFY(showAndActivate(&other));
     QVERIFY(showAndActivate(form));
 }
+
+// A file source for GStreamer, ahead of its own, that stops handing over the
+// file when told, part way through, neither failing nor ending, as a drive
+// that no longer answers does. The waiting read lets go when the pipeline
+// flushes or stops, and the file is read on as before. It is GStreamer's file
+// source with its reading wrapped, made in this process: the player's
+// pipeline picks it for every file.
+namespace stallingsource {
+
+GMutex lock;
+GCond changed;
+bool armed = false;   // the next read waits
+bool stalled = false; // a read is waiting now
+bool released = false;
+GstFlowReturn (*fileFill)(GstBaseSrc *, guint64, guint, GstBuffer *) = nullptr;
+gboolean (*fileUnlock)(GstBaseSrc *) = nullptr;
+
+GstFlowReturn fill(GstBaseSrc *src, guint64 offset, guint size, GstBuffer *buffer)
+{
+    g_mutex_lock(&lock);
+    if (armed) {
+        armed = false;
+        stalled = true;
+        released = false;
+        g_cond_broadcast(&changed);
+        while (!released)
+            g_cond_wait(&changed, &lock);
+        stalled = false;
+        g_mutex_unlock(&lock);
+        return GST_FLOW_FLUSHING;
+    }
+    g_mutex_unlock(&lock);
+    return fileFill(src, offset, size, buffer);
+}
+
+gboolean unlock(GstBaseSrc *src)
+{
+    g_mutex_lock(&lock);
+    released = true;
+    g_cond_broadcast(&changed);
+    g_mutex_unlock(&lock);
+    return fileUnlock ? fileUnlock(src) : TRUE;
+}
+
+void classInit(gpointer klass, gpointer)
+{
+    auto *base = GST_BASE_SRC_CLASS(klass);
+    fileFill = base->fill;
+    fileUnlock = base->unlock;
+    base->fill = fill;
+    base->unlock = unlock;
+    gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Stalling file source", "Source/File",
+                                          "Stops reading when told, until flushed", "Trevlin tests");
+}
+
+// Empty when it is in place; else why not.
+QString install()
+{
+    static QString problem = [] {
+        GError *error = nullptr;
+        if (!gst_init_check(nullptr, nullptr, &error)) {
+            const QString why = QString::fromUtf8(error ? error->message : "unknown");
+            g_clear_error(&error);
+            return "GStreamer does not start: " + why;
+        }
+        GstElementFactory *file = gst_element_factory_find("filesrc");
+        if (!file)
+            return QStringLiteral("GStreamer has no filesrc");
+        auto *loaded = GST_ELEMENT_FACTORY(gst_plugin_feature_load(GST_PLUGIN_FEATURE(file)));
+        gst_object_unref(file);
+        if (!loaded)
+            return QStringLiteral("GStreamer's filesrc does not load");
+        const GType parent = gst_element_factory_get_element_type(loaded);
+        gst_object_unref(loaded);
+        GTypeQuery query;
+        g_type_query(parent, &query);
+        GTypeInfo info = {};
+        info.class_size = guint16(query.class_size);
+        info.instance_size = guint16(query.instance_size);
+        info.class_init = classInit;
+        const GType type = g_type_register_static(parent, "TrevlinStallingFileSrc", &info, GTypeFlags(0));
+        if (!gst_element_register(nullptr, "trevlinstallingfilesrc", GST_RANK_PRIMARY + 100, type))
+            return QStringLiteral("the stalling source cannot be registered");
+        return QString();
+    }();
+    return problem;
+}
+
+// Whether the next read of a file waits, until the pipeline lets go.
+void stallNextRead(bool stall = true)
+{
+    g_mutex_lock(&lock);
+    armed = stall;
+    g_mutex_unlock(&lock);
+}
+
+bool isStalled()
+{
+    g_mutex_lock(&lock);
+    const bool now = stalled;
+    g_mutex_unlock(&lock);
+    return now;
+}
+
+} // namespace stallingsource
 
 } // namespace
 
@@ -81,6 +190,7 @@ private slots:
     }
     void cleanup()
     {
+        stallingsource::stallNextRead(false);
         qDeleteAll(m_opened); // those still open
         QDir::setCurrent(m_savedCurrent);
         delete m_folder;
@@ -333,6 +443,52 @@ private slots:
         QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState);
         form->close();
         QVERIFY(waitFor([&] { return media.isNull(); }));
+    }
+
+    // The movie's file stops coming part way through while the player plays:
+    // the player does not go on offering Pause over a picture that stands
+    // still. After a few seconds its line says the movie is not playing, Play
+    // is the control offered, and Play starts the movie again.
+    void stalledMovieIsSaidAndPlayStartsItAgain()
+    {
+        const QString movie = m_folder->filePath(QStringLiteral("movie.avi"));
+        QVERIFY2(democlip::make(movie, 8), "No clip: gst-launch-1.0 with avenc_mpeg4 and lamemp3enc is needed to make one");
+        const QString problem = stallingsource::install();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        Frmplayer *form = open(movie);
+        QVERIFY(showAndActivate(form));
+        MediaPlayer *player = form->player();
+        QMediaPlayer *media = player->mediaPlayer();
+        auto *play = player->findChild<QWidget *>(QStringLiteral("play"));
+        auto *pause = player->findChild<QWidget *>(QStringLiteral("pause"));
+        auto *shown = player->findChild<QLabel *>(QStringLiteral("message"));
+        // It plays; then its file stops coming.
+        QTRY_VERIFY2_WITH_TIMEOUT(media->position() > 500, qPrintable(media->errorString()), 20000);
+        QVERIFY(pause->isEnabled() && player->message().isEmpty());
+        stallingsource::stallNextRead();
+        QTRY_VERIFY2_WITH_TIMEOUT(stallingsource::isStalled(), "the movie's file is not read any more", 20000);
+
+        const QString line = QStringLiteral("\"%1\" is not playing: it has not moved for 5 seconds. "
+                                            "Press Play to start it again.").arg(movie);
+        QTRY_COMPARE_WITH_TIMEOUT(player->message(), line, MediaPlayer::StallMs + 20000);
+        QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState); // what the decoder still claims
+        QVERIFY(shown->isVisible() && shown->text() == line && !player->videoWidget()->isVisible());
+        QVERIFY(!pause->isEnabled() && play->isEnabled());
+        QVERIFY(!form->findChild<QAction *>(QStringLiteral("menuPause"))->isEnabled());
+        QVERIFY(form->findChild<QAction *>(QStringLiteral("menuPlay"))->isEnabled());
+        QVERIFY(stallingsource::isStalled()); // still the file, nothing else
+
+        // Play: the line goes, the picture is back and the movie moves, to its end.
+        QTest::mouseClick(play, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(player->message().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!stallingsource::isStalled(), 10000);
+        QVERIFY(shown->isHidden() && player->videoWidget()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(media->playbackState() == QMediaPlayer::PlayingState && pause->isEnabled(), 10000);
+        const qint64 from = media->position();
+        QTRY_VERIFY2_WITH_TIMEOUT(media->position() > from + 300, qPrintable(media->errorString()), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(media->mediaStatus(), QMediaPlayer::EndOfMedia, 20000);
+        QVERIFY(player->message().isEmpty());
     }
 };
 
