@@ -254,7 +254,7 @@ if [ "$only" != starts ]; then
   mkdir -p "$root/tmp/clips" "$root/tmp/bin"
   cp "$(command -v gst-launch-1.0)" "$root/tmp/bin/" || fail "gst-launch-1.0 is not installed"
   made=$(bash "$here/make-clips.sh" "$work/clips") || fail "the clips could not all be made"
-  for clip in $made "$here/clips/"*.mp4 "$here/clips/"*.mkv; do cp "$clip" "$root/tmp/clips/"; done
+  for clip in $made "$here/clips/"*.mp4 "$here/clips/"*.mkv "$here/clips/"*.avi; do cp "$clip" "$root/tmp/clips/"; done
   cp "$root/media/logo.avi" "$root/tmp/clips/" 2>/dev/null || true
   played=() broken=()
   for clip in "$root/tmp/clips/"*; do
