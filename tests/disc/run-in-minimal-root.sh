@@ -114,12 +114,7 @@ qt_and_gst_files() {
   awk '{print $6}' "/proc/$app/maps" | grep -E 'Qt6|/qt6/|gst|gstreamer|libav(codec|format|util)' | sort -u
 }
 
-# The player's window (a window of the program's name other than the main
-# window), and the parts of it that show whether it plays: the picture's area
-# and the time.
-player_window() { xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | grep -vx "$main_id" | tail -n 1; }
-video_crop=477x270+10+50
-time_crop=70x16+417+327
+. "$(dirname -- "${BASH_SOURCE[0]}")/../common/player-screens.sh"
 shot_of() { # window, file: the window's contents
   import -window "$1" "$2" 2>/dev/null
 }
@@ -128,17 +123,6 @@ shot_of() { # window, file: the window's contents
 # window), which must not pass for a frame.
 movie_frame() { # screenshot of the player
   convert "$1" -crop "$video_crop" +repage -format '%[fx:mean < 0.1 && maxima > 0.5]' info: 2>/dev/null | grep -qx 1
-}
-# Some pixels of the part differ. The parts go through files: ImageMagick's
-# policy here refuses to read /dev/fd, and an error must not count as a change.
-differs() { # picture, picture, part
-  local rc
-  convert "$1" -crop "$3" +repage "$work/part-a.png" && convert "$2" -crop "$3" +repage "$work/part-b.png" \
-    || fail "cannot crop the screenshots"
-  compare -metric AE "$work/part-a.png" "$work/part-b.png" null: 2>"$work/compare.log"
-  rc=$?
-  [ "$rc" -le 1 ] || fail "cannot compare the screenshots: $(cat "$work/compare.log")"
-  [ "$rc" -eq 1 ]
 }
 read_bytes() { awk '$1 == "rchar:" { print $2 }' "/proc/$fuse/io"; }
 # The image's reader (fuseiso) is watched while the player starts: where in

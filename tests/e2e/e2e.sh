@@ -273,24 +273,9 @@ openbox >"$work/openbox.log" 2>&1 &
 wm=$!
 sleep 1
 main_window() { xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | head -n 1; }
-# The player's window (the other window of the program's name), and the parts
-# of it that show whether it plays: the picture's area and the time.
-player_window() { xdotool search --onlyvisible --name '^Trevlin$' 2>/dev/null | grep -vx "$main_id" | tail -n 1; }
-video_crop=477x270+10+50
-time_crop=70x16+417+327
+. "$(dirname -- "${BASH_SOURCE[0]}")/../common/player-screens.sh"
 # The largest channel value in the part of a picture: 0 when it is all black.
 brightest() { convert "$1" -crop "$2" +repage -format '%[fx:maxima]' info: 2>/dev/null; }
-# Some pixels of the part differ. The parts go through files: ImageMagick's
-# policy here refuses to read /dev/fd, and an error must not count as a change.
-differs() { # picture, picture, part
-  local rc
-  convert "$1" -crop "$3" +repage "$work/part-a.png" && convert "$2" -crop "$3" +repage "$work/part-b.png" \
-    || fail "cannot crop the screenshots"
-  compare -metric AE "$work/part-a.png" "$work/part-b.png" null: 2>"$work/compare.log"
-  rc=$?
-  [ "$rc" -le 1 ] || fail "cannot compare the screenshots: $(cat "$work/compare.log")"
-  [ "$rc" -eq 1 ]
-}
 # Ctrl+L, then the first frame within 20 seconds, then the picture and the
 # time change over the next second. Sets `why` when it does not play.
 # The screenshots come from the screen: the main window, which goes when the
