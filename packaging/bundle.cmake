@@ -330,9 +330,9 @@ endif()
 if(stand_in_names)
   list(JOIN stand_in_names ", " names)
   string(APPEND index "\n${names} are not the libraries of those names: they are this program's\n"
-                      "stand-ins for them (same licence as the program), carried because Qt and\n"
-                      "PulseAudio link them for what this program never does (Kerberos sign-in,\n"
-                      "sound files of PulseAudio's own tools).\n")
+                      "own stand-ins for them, carried because Qt and PulseAudio link them for\n"
+                      "what this program never does (Kerberos sign-in, sound files of\n"
+                      "PulseAudio's own tools). No code of those libraries is on the disc.\n")
 endif()
 file(WRITE "${trevlin}/licenses/PACKAGES" ${index})
 
