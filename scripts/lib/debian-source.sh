@@ -10,8 +10,10 @@
 # Returns non-zero (with the reason on standard error) when no source can be
 # found or fetched.
 
-# The machine's deb sources as deb-src lines, one a line.
-debian_source_lines() {
+# The machine's enabled deb sources, one a line, in the one-line form
+# ("deb [options] URI SUITE COMPONENT..."), from its one-line lists and its
+# deb822 files (stanzas of fields) alike, in the order apt reads them.
+debian_deb_lines() {
   local f
   for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
     [ -f "$f" ] || continue
@@ -32,11 +34,28 @@ debian_source_lines() {
           nu = split(f["uris"], uris, " "); ns = split(f["suites"], suites, " ")
           gsub(/^[ \t]+|[ \t]+$/, "", f["components"])
           for (u = 1; u <= nu; u++) for (s = 1; s <= ns; s++)
-            print "deb-src " opt uris[u] " " suites[s] " " f["components"]
+            print "deb " opt uris[u] " " suites[s] " " f["components"]
         }' "$f" ;;
-      *) sed 's/#.*//' "$f" | awk '$1 == "deb" { $1 = "deb-src"; print }' ;;
+      *) sed 's/#.*//' "$f" | awk '$1 == "deb"' ;;
     esac
   done
+}
+
+# The URI, suite and components of each of those lines ("URI SUITE COMPONENT..."),
+# without the options.
+debian_deb_sources() {
+  debian_deb_lines | awk '{
+    i = 2
+    if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+    line = $i
+    for (c = i + 1; c <= NF; c++) line = line " " $c
+    print line
+  }'
+}
+
+# The machine's deb sources as deb-src lines, one a line.
+debian_source_lines() {
+  debian_deb_lines | sed 's/^deb /deb-src /'
 }
 
 debian_source_fetch() { # work dest log package=version...

@@ -54,41 +54,11 @@ if [ -f "$stamp" ] && [ "$(cut -d' ' -f1 "$stamp")" = "$suite" ]; then
 fi
 command -v debootstrap >/dev/null || fail "debootstrap is not installed (scripts/install-deps installs it)"
 
-# The first URI of a source of type deb whose suites hold the suite itself
-# (not its -security or -updates) and whose components hold main: in a
-# deb822 file (stanzas of fields), or in a one-line list.
-main_archive() { # file
-  case $1 in
-    *.sources) awk -v suite="$sources_suite" '
-      function has(list, word,   n, i, a) { n = split(list, a, " "); for (i = 1; i <= n; i++) if (a[i] == word) return 1; return 0 }
-      BEGIN { RS = ""; FS = "\n" }
-      {
-        delete f; key = ""
-        for (i = 1; i <= NF; i++) {
-          if ($i ~ /^#/) continue
-          if ($i ~ /^[ \t]/ && key != "") { f[key] = f[key] " " $i; continue }
-          if (match($i, /^[A-Za-z0-9-]+:/)) { key = tolower(substr($i, 1, RLENGTH - 1)); f[key] = substr($i, RLENGTH + 1) }
-        }
-        if (has(tolower(f["enabled"]), "no")) next
-        if (has(f["types"], "deb") && has(f["suites"], suite) && has(f["components"], "main")) {
-          split(f["uris"], uris, " "); print uris[1]; exit
-        }
-      }' "$1" ;;
-    *) awk -v suite="$sources_suite" '
-      $1 == "deb" {
-        i = 2
-        if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
-        if ($(i + 1) != suite) next
-        for (c = i + 2; c <= NF && $c !~ /^#/; c++) if ($c == "main") { print $i; exit }
-      }' "$1" ;;
-  esac
-}
-mirror=""
-for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-  [ -f "$f" ] || continue
-  mirror=$(main_archive "$f")
-  [ -n "$mirror" ] && break
-done
+# The first URI of a source of type deb whose suite is the suite itself (not
+# its -security or -updates) and whose components hold main.
+. "$(dirname -- "${BASH_SOURCE[0]}")/../../scripts/lib/debian-source.sh"
+mirror=$(debian_deb_sources | awk -v suite="$sources_suite" '
+  $2 == suite { for (c = 3; c <= NF; c++) if ($c == "main") { print $1; exit } }')
 [ -n "$mirror" ] || fail "no source of Debian $sources_suite's main archive found in this machine's apt sources"
 
 # A debootstrap that was killed leaves its mounts (proc, sys) in a half-made
