@@ -9,16 +9,6 @@
 namespace platform::win {
 namespace {
 
-DiscFile problem(DiscFile::Problem kind, const QString &reason)
-{
-    return discFileProblem(kind, reason);
-}
-
-DiscFile tooLarge(qint64 size, qint64 maxBytes)
-{
-    return discFileTooLarge(size, maxBytes);
-}
-
 DiscFile failure(DWORD code)
 {
     switch (code) {
@@ -27,19 +17,32 @@ DiscFile failure(DWORD code)
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-        return problem(DiscFile::Missing, QStringLiteral("the file does not exist"));
+        return discFileProblem(DiscFile::Missing, QStringLiteral("the file does not exist"));
     default:
-        return problem(DiscFile::Unreadable, systemReason(code));
+        return discFileProblem(DiscFile::Unreadable, systemReason(code));
     }
 }
 
 DiscFile byType(DWORD type)
 {
     if (type == FILE_TYPE_PIPE)
-        return problem(DiscFile::NotOrdinary, QStringLiteral("it is a named pipe, not an ordinary file"));
+        return discFileProblem(DiscFile::NotOrdinary, QStringLiteral("it is a named pipe, not an ordinary file"));
     if (type == FILE_TYPE_CHAR)
-        return problem(DiscFile::NotOrdinary, QStringLiteral("it is a device, not an ordinary file"));
-    return problem(DiscFile::NotOrdinary, QStringLiteral("it is not an ordinary file"));
+        return discFileProblem(DiscFile::NotOrdinary, QStringLiteral("it is a device, not an ordinary file"));
+    return discFileProblem(DiscFile::NotOrdinary, QStringLiteral("it is not an ordinary file"));
+}
+
+// A folder, a file too large for the bound, or a file of its size.
+DiscFile byAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, qint64 maxBytes)
+{
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return discFileProblem(DiscFile::Folder, QStringLiteral("it is a folder"));
+    const qint64 size = (qint64(sizeHigh) << 32) | sizeLow;
+    if (maxBytes >= 0 && size > maxBytes)
+        return discFileTooLarge(size, maxBytes);
+    DiscFile file;
+    file.size = size;
+    return file;
 }
 
 class Handle
@@ -68,15 +71,8 @@ DiscFile examine(HANDLE handle, qint64 maxBytes)
         return byType(type);
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!::GetFileInformationByHandle(handle, &info))
-        return problem(DiscFile::Unreadable, systemReason(::GetLastError()));
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return problem(DiscFile::Folder, QStringLiteral("it is a folder"));
-    const qint64 size = (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    if (maxBytes >= 0 && size > maxBytes)
-        return tooLarge(size, maxBytes);
-    DiscFile file;
-    file.size = size;
-    return file;
+        return discFileProblem(DiscFile::Unreadable, systemReason(::GetLastError()));
+    return byAttributes(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow, maxBytes);
 }
 
 } // namespace
@@ -84,10 +80,10 @@ DiscFile examine(HANDLE handle, qint64 maxBytes)
 DiscFile inspectFile(const QString &path, qint64 maxBytes)
 {
     if (path.isEmpty())
-        return problem(DiscFile::Missing, QStringLiteral("no file name is set"));
+        return discFileProblem(DiscFile::Missing, QStringLiteral("no file name is set"));
     if (const QString device = deviceName(path); !device.isEmpty())
-        return problem(DiscFile::NotOrdinary, QStringLiteral("it is the Windows device %1, not an ordinary file")
-                                                  .arg(device));
+        return discFileProblem(DiscFile::NotOrdinary,
+                               QStringLiteral("it is the Windows device %1, not an ordinary file").arg(device));
     const std::wstring name = path.toStdWString();
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!::GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
@@ -101,14 +97,7 @@ DiscFile inspectFile(const QString &path, qint64 maxBytes)
             return failure(::GetLastError());
         return examine(handle.get(), maxBytes);
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return problem(DiscFile::Folder, QStringLiteral("it is a folder"));
-    const qint64 size = (qint64(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (maxBytes >= 0 && size > maxBytes)
-        return tooLarge(size, maxBytes);
-    DiscFile file;
-    file.size = size;
-    return file;
+    return byAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, maxBytes);
 }
 
 DiscFile readFile(const QString &path, qint64 maxBytes)
@@ -137,14 +126,14 @@ DiscFile readFile(const QString &path, qint64 maxBytes)
         DWORD got = 0;
         const DWORD want = DWORD(qMin<qint64>(bytes.size() - filled, 1 << 20));
         if (!::ReadFile(handle.get(), bytes.data() + filled, want, &got, nullptr))
-            return problem(DiscFile::Unreadable, systemReason(::GetLastError()));
+            return discFileProblem(DiscFile::Unreadable, systemReason(::GetLastError()));
         if (got == 0)
             break;
         filled += got;
     }
     bytes.truncate(filled);
     if (bytes.size() > maxBytes)
-        return tooLarge(bytes.size(), maxBytes);
+        return discFileTooLarge(bytes.size(), maxBytes);
     file.size = bytes.size();
     file.bytes = bytes;
     return file;
